@@ -1,0 +1,31 @@
+#include "render/messages.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+
+namespace {
+
+TEST(Messages, LogWritesAtOnceAndNoteStaysSilent) {
+  testing::internal::CaptureStderr();
+  render::Note("\nprogress %d", 1);
+  render::Log("\nerror %s", "here");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "\nerror here");
+}
+
+TEST(Messages, TrackedCallocZeroFillsAndReportsFailures) {
+  auto* block = static_cast<unsigned char*>(render::TrackedCalloc(8, 100, "table", __FILE__, __LINE__));
+  ASSERT_NE(block, nullptr);
+  for (int i = 0; i < 800; ++i) ASSERT_EQ(block[i], 0) << i;
+  render::TrackedFree(block, __FILE__, __LINE__);
+  render::TrackedFree(nullptr, __FILE__, __LINE__);
+
+  testing::internal::CaptureStderr();
+  void* huge = render::TrackedCalloc(SIZE_MAX / 2, 4, "face_sort_table[]", "sort.cpp", 42);
+  EXPECT_EQ(huge, nullptr);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "\n memory callocation error: face_sort_table[], file: sort.cpp, line: 42");
+}
+
+}  // namespace
