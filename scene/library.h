@@ -1,0 +1,24 @@
+// Library-global state and the record helpers shared by the scene library's own files.
+#pragma once
+
+#include <cstdint>
+
+#include "scene/records.h"
+
+namespace scene {
+
+extern uint32_t options;       // KF_* bits given to kf_startup
+extern Scene* active_scene;    // null at start
+extern Camera* active_camera;  // null at start
+
+// Heap copy of a zero-terminated name; null when out of memory.
+char* kf_copy_name(const char* name);
+
+// Appends a world node owning `record` to the scene's world list; KF_NO_MEMORY on failure (the
+// record is then still the caller's).
+int kf_append_world(Scene* scene, uint32_t type, void* record);
+
+// Frees a world record of the given WORLD_* type with everything it owns; null is ignored.
+void kf_free_record(uint32_t type, void* record);
+
+}  // namespace scene
