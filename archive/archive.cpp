@@ -166,9 +166,13 @@ int32_t DataArchive::member_size(const char* path) const {
 
 int32_t DataArchive::read_member(const char* path, void* buffer, uint32_t max_count) {
   const ArchiveEntry* entry = find_readable(path);
-  if (entry == nullptr) return -1;
-  uint32_t count = max_count == 0 || max_count > entry->size ? entry->size : max_count;
-  if (::lseek(handle_, file_size_ - entry->distance, SEEK_SET) < 0) return -1;
+  return entry != nullptr ? read_entry(*entry, buffer, max_count) : -1;
+}
+
+int32_t DataArchive::read_entry(const ArchiveEntry& entry, void* buffer, uint32_t max_count) {
+  if (!readable(entry)) return -1;
+  uint32_t count = max_count == 0 || max_count > entry.size ? entry.size : max_count;
+  if (::lseek(handle_, file_size_ - entry.distance, SEEK_SET) < 0) return -1;
   return read_fully(handle_, buffer, count);
 }
 

@@ -78,6 +78,8 @@ class DataArchive {
   // Reads the member from its first byte: max_count bytes, or the whole member when max_count is 0
   // or larger than the member. Returns the bytes read, or -1 when no member matches.
   int32_t read_member(const char* path, void* buffer, uint32_t max_count);
+  // read_member for an entry of this archive's directory, found by find() or by walking it.
+  int32_t read_entry(const ArchiveEntry& entry, void* buffer, uint32_t max_count);
   // Moves the file position relative to the member: origin 0 and origin 1 both count from the
   // member's first byte (1 does not count from the current position), origin 2 from its end.
   // Returns the new absolute file position, or -1 (no match, another origin, a position before 0).
