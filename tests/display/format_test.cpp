@@ -1,0 +1,276 @@
+// Formats and converters: names and ids, validity, unpack/pack, and every named pair of converters
+// checked pixel by pixel against an independent reference on random rows.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "display/convert.h"
+#include "display/convert_rows.h"
+#include "display/format.h"
+
+namespace display {
+namespace {
+
+uint32_t read_pixel(const uint8_t* p, int bytes) {
+  uint32_t v = 0;
+  for (int i = 0; i < bytes; ++i) v |= uint32_t{p[i]} << (8 * i);
+  return v;
+}
+
+uint32_t convert_one(int32_t from, int32_t to, uint32_t pixel) {
+  const Format s(from), d(to);
+  uint8_t in[4], out[4] = {};
+  std::memcpy(in, &pixel, 4);
+  auto c = request_converter(s, d);
+  EXPECT_TRUE(c && convert_row(*c, in, out, 1, nullptr)) << from << " -> " << to;
+  return read_pixel(out, d.bytes);
+}
+
+TEST(Format, NamesAndIdsInAnyCase) {
+  const struct {
+    const char* name;
+    int32_t id;
+  } cases[] = {{"ARGB8888", ARGB8888}, {"argb8888", ARGB8888}, {"RGB555", ARGB1555},
+               {"ArGb1555", ARGB1555}, {"bgr555", ABGR1555},   {"GRAY8", GREY8},
+               {"grey8", GREY8},       {"FakeMode1", FAKEMODE1A}, {"FAKEMODE2", FAKEMODE2A},
+               {"fakemode3c", FAKEMODE3C}, {"rgb332", RGB332}, {"index8", INDEX8}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(format_id(c.name), c.id) << c.name;
+    EXPECT_EQ(Format(c.name).id, c.id) << c.name;
+  }
+  for (const char* bad : {"", "ARGB888", "ARGB88888", "RGB5551", "GREY"}) {
+    const Format f(bad), zero;
+    EXPECT_FALSE(valid(f)) << bad;
+    EXPECT_TRUE(std::memcmp(&f, &zero, sizeof f) == 0) << bad;
+  }
+  EXPECT_FALSE(valid(Format(999)));
+  EXPECT_FALSE(valid(Format(1022)));
+  EXPECT_STREQ(format_name(ARGB1555), "ARGB1555");
+}
+
+TEST(Format, NamedLayoutsDeriveMasksAndDownShifts) {
+  const struct {
+    int32_t id, bits, bytes;
+    uint32_t r, g, b, a;
+  } cases[] = {
+      {ARGB8888, 32, 4, 0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000},
+      {BGRA8888, 32, 4, 0x0000FF00, 0x00FF0000, 0xFF000000, 0x000000FF},
+      {RGBA8888, 32, 4, 0xFF000000, 0x00FF0000, 0x0000FF00, 0x000000FF},
+      {BGR888, 24, 3, 0x000000FF, 0x0000FF00, 0x00FF0000, 0},
+      {BGR565, 16, 2, 0x0000001F, 0x000007E0, 0x0000F800, 0},
+      {ABGR1555, 16, 2, 0x0000001F, 0x000003E0, 0x00007C00, 0x00008000},
+      {RGB332, 8, 1, 0x000000E0, 0x0000001C, 0x00000003, 0},
+      {INDEX8, 8, 1, 0, 0, 0, 0},
+      {FAKEMODE2B, 14, 0, 0, 0, 0, 0},
+  };
+  for (const auto& c : cases) {
+    const Format f(c.id);
+    EXPECT_EQ(f.bits, c.bits) << c.id;
+    EXPECT_EQ(f.bytes, c.bytes) << c.id;
+    EXPECT_EQ(uint32_t(f.red.mask), c.r) << c.id;
+    EXPECT_EQ(uint32_t(f.green.mask), c.g) << c.id;
+    EXPECT_EQ(uint32_t(f.blue.mask), c.b) << c.id;
+    EXPECT_EQ(uint32_t(f.alpha.mask), c.a) << c.id;
+    // A format described by the same masks is the same format.
+    if (f.type == DIRECT) {
+      EXPECT_TRUE(equal(Format::from_masks(c.bits, c.bytes, c.r, c.g, c.b, c.a), f)) << c.id;
+    }
+  }
+  EXPECT_EQ(Format(RGB565).blue.down, -3);
+  EXPECT_EQ(Format(ARGB8888).alpha.down, 24);
+}
+
+TEST(Format, ValidityAndEquality) {
+  Format changed(ARGB8888);
+  changed.bits = 17;
+  changed.red.shift = 3;
+  EXPECT_TRUE(equal(changed, Format(ARGB8888)));  // the named id decides
+  EXPECT_TRUE(valid(changed));
+  Format unnamed = Format::from_masks(32, 4, 0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000);
+  EXPECT_EQ(unnamed.id, 0);
+  EXPECT_TRUE(equal(unnamed, Format(ARGB8888)));
+  EXPECT_FALSE(equal(unnamed, Format(ABGR8888)));
+  unnamed.model = MODEL_LAST;
+  EXPECT_TRUE(valid(unnamed));
+  unnamed.model = MODEL_GREY;
+  EXPECT_FALSE(valid(unnamed));
+  EXPECT_FALSE(valid(Format::from_masks(32, 4, 0, 0, 0, 0)));
+  EXPECT_TRUE(valid(Format(FAKEMODE3A)));
+  EXPECT_TRUE(valid(Format(GREY8)));
+  EXPECT_FALSE(valid(Format()));
+  EXPECT_FALSE(equal(Format(GREY8), Format(INDEX8)));
+}
+
+TEST(Format, UnpackNarrowsAndPackTruncates) {
+  Rgba c;
+  const uint8_t white565[2] = {0xFF, 0xFF};
+  ASSERT_TRUE(unpack(white565, Format(RGB565), MODEL_RGB, c));
+  EXPECT_EQ(c.red, 240);
+  EXPECT_EQ(c.green, 248);
+  EXPECT_EQ(c.blue, 240);
+  EXPECT_EQ(c.alpha, 0);
+  EXPECT_FALSE(unpack(white565, Format(RGB565), MODEL_GREY, c));
+
+  const uint8_t argb[4] = {0x99, 0x66, 0x33, 0xFF};
+  ASSERT_TRUE(unpack(argb, Format(ARGB8888), MODEL_RGB, c));
+  EXPECT_EQ(c.red, 0x33);
+  EXPECT_EQ(c.blue, 0x99);
+  EXPECT_EQ(c.alpha, 0xFF);
+  uint8_t out[2] = {};
+  ASSERT_TRUE(pack(c, Format(ARGB1555), MODEL_RGB, out));
+  EXPECT_EQ(read_pixel(out, 2), 0x8000u | (0x33 >> 3) << 10 | (0x66 >> 3) << 5 | 0x99 >> 3);
+}
+
+TEST(Convert, ExamplesByteForByte) {
+  EXPECT_EQ(convert_one(ARGB8888, ABGR8888, 0xFF336699), 0xFF996633u);
+  EXPECT_EQ(convert_one(ARGB8888, RGB565, 0xFF336699), 0x3333u);
+  EXPECT_EQ(convert_one(ARGB8888, GREY8, 0xFF336699), 0x65u);
+  EXPECT_EQ(convert_one(RGB565, ARGB8888, 0xFFFF), 0x00FEFEFEu);
+  EXPECT_EQ(convert_one(ARGB8888, ARGB1555, 0xFFFFFFFF), 0x7FFFu);  // alpha bit stays 0
+  EXPECT_EQ(convert_one(ARGB8888, RGBA8888, 0x80112233), 0x11223380u);
+  EXPECT_EQ(convert_one(ARGB8888, BGRA8888, 0x80112233), 0x33221180u);
+
+  // The expansion factors are the floats nearest 255/31 and 255/63, bit for bit.
+  uint32_t bits5, bits6;
+  std::memcpy(&bits5, &rows::kExpand5, 4);
+  std::memcpy(&bits6, &rows::kExpand6, 4);
+  EXPECT_EQ(bits5, 0x41039CE7u);
+  EXPECT_EQ(bits6, 0x40818618u);
+
+  // Equal formats are copied as bytes, whatever the bytes are.
+  std::vector<uint8_t> in(4 * 37), out(4 * 37);
+  for (size_t i = 0; i < in.size(); ++i) in[i] = uint8_t(i * 7 + 1);
+  auto c = request_converter(Format(ARGB8888), Format(ARGB8888));
+  ASSERT_TRUE(c && c->plain_copy);
+  ASSERT_TRUE(convert_row(*c, in.data(), out.data(), 37, nullptr));
+  EXPECT_EQ(in, out);
+}
+
+// The pixel every converter must produce, computed without the converters: a copy between equal
+// formats, else unpack then pack,
+// except where a routine of its own is defined: RGB565 sources expand by k5/k6 into named
+// destinations (the product of two floats taken exactly), the 1555
+// destinations of ARGB8888 get alpha 0, and GREY8 is a weighted sum of the 8-bit channels.
+uint32_t reference(const Format& s, const Format& d, uint32_t pixel) {
+  Rgba c;
+  uint8_t in[4];
+  std::memcpy(in, &pixel, 4);
+  if (equal(s, d)) return read_pixel(in, d.bytes);
+  if (s.id == RGB565 && d.id != 0) {
+    const auto expand = [](uint32_t v, float k) { return uint32_t(double(v) * double(k)); };
+    c.red = uint8_t(expand(pixel >> 11, rows::kExpand5));
+    c.green = uint8_t(expand(((pixel >> 8) & 7) * 8, rows::kExpand6) +
+                      expand((pixel >> 5) & 7, rows::kExpand6));
+    c.blue = uint8_t(expand(pixel & 31, rows::kExpand5));
+  } else {
+    unpack(in, s, MODEL_RGB, c);
+  }
+  if (d.id == GREY8) return c.blue / 4 + c.green / 2 + c.red / 4;
+  if ((s.id == ARGB8888 || s.id == RGB565) && d.bytes == 2) c.alpha = 0;
+  uint8_t out[4] = {};
+  pack(c, d, MODEL_RGB, out);
+  return read_pixel(out, d.bytes);
+}
+
+std::vector<Format> direct_formats() {
+  std::vector<Format> all;
+  for (int32_t id = ARGB8888; id <= RGB332; ++id)
+    if (Format(id).type == DIRECT) all.push_back(Format(id));
+  // Unnamed 32-bit layouts take the shift-and-mask routine.
+  all.push_back(Format::from_masks(32, 4, 0x3FC00000, 0x003FC000, 0x00003FC0, 0));
+  all.push_back(Format::from_masks(32, 4, 0x0000FF00, 0xFF000000, 0x00FF0000, 0x000000FF));
+  return all;
+}
+
+TEST(Convert, EveryPairMatchesReferenceOnRandomRows) {
+  std::mt19937 random(1234);
+  std::vector<Format> sources = direct_formats();
+  std::vector<Format> destinations = sources;
+  destinations.push_back(Format(GREY8));
+  for (const Format& s : sources) {
+    for (const Format& d : destinations) {
+      if (d.id == GREY8 && s.id != ARGB8888 && s.id != RGB565) continue;
+      auto c = request_converter(s, d);
+      ASSERT_TRUE(c) << s.id << " -> " << d.id;
+      // Odd lengths and offsets reach every head, body and tail of the row routines.
+      for (int32_t count : {1, 3, 16, 17, 33, 250}) {
+        for (int offset : {0, 1, 3}) {
+          std::vector<uint8_t> in(size_t(count) * s.bytes + 8), out(size_t(count) * d.bytes + 8, 0xEE);
+          for (auto& b : in) b = uint8_t(random());
+          ASSERT_TRUE(convert_row(*c, in.data() + offset, out.data() + offset, count, nullptr));
+          for (int32_t i = 0; i < count; ++i) {
+            const uint32_t pixel = read_pixel(in.data() + offset + i * s.bytes, s.bytes);
+            ASSERT_EQ(read_pixel(out.data() + offset + i * d.bytes, d.bytes), reference(s, d, pixel))
+                << "pair " << s.id << " -> " << d.id << " count " << count << " pixel " << i;
+          }
+          EXPECT_EQ(out[offset + count * d.bytes], 0xEE) << "wrote past the row";
+        }
+      }
+    }
+  }
+}
+
+TEST(Convert, VectorRoutinesMatchScalarOnes) {
+  std::mt19937 random(99);
+  std::vector<uint8_t> in(4 * 300 + 4);
+  for (auto& b : in) b = uint8_t(random());
+  for (int32_t id = ABGR8888; id <= RGB332; ++id) {
+    RowRoutine fast = rows::from_argb8888(id), plain = rows::from_argb8888_scalar(id);
+    ASSERT_EQ(fast == nullptr, plain == nullptr) << id;
+    if (!fast) continue;
+    const int bytes = Format(id).bytes;
+    for (int32_t count : {1, 7, 8, 15, 31, 64, 299}) {
+      for (int offset : {0, 2}) {
+        std::vector<uint8_t> a(4 * 300 + 4, 0), b(4 * 300 + 4, 0);
+        fast(in.data() + 4 * offset, a.data() + bytes * offset, count, nullptr);
+        plain(in.data() + 4 * offset, b.data() + bytes * offset, count, nullptr);
+        ASSERT_EQ(a, b) << id << " count " << count << " offset " << offset;
+      }
+    }
+  }
+}
+
+TEST(Convert, LookupsAndShiftRoutinesAreSharedPerPair) {
+  const Format custom = Format::from_masks(32, 4, 0x0000FF00, 0x00FF0000, 0xFF000000, 0);
+  auto a = request_converter(custom, Format(RGB565));
+  auto b = request_converter(custom, Format(RGB565));
+  ASSERT_TRUE(a && b && a->row);
+  EXPECT_EQ(a->data, b->data);
+  EXPECT_NE(a.get(), b.get());  // every request is a converter of its own
+
+  // Indexed sources look every byte up in the table they are given, of the destination's size.
+  const uint8_t index[4] = {0, 2, 1, 2};
+  const uint8_t table24[9] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+  uint8_t out[12] = {};
+  auto lookup = request_converter(Format(INDEX8), Format(BGR888));
+  ASSERT_TRUE(lookup && lookup->needs_lookup);
+  ASSERT_TRUE(convert_row(*lookup, index, out, 4, table24));
+  const uint8_t expected[12] = {1, 2, 3, 7, 8, 9, 4, 5, 6, 7, 8, 9};
+  EXPECT_EQ(std::memcmp(out, expected, 12), 0);
+}
+
+TEST(Convert, ImpossiblePairsFailAndLeaveTheDestination) {
+  for (int32_t fake = FAKEMODE1A; fake <= FAKEMODE3C; ++fake) {
+    EXPECT_FALSE(request_converter(Format(ARGB8888), Format(fake))) << fake;
+    EXPECT_FALSE(request_converter(Format(fake), Format(fake))) << fake;
+  }
+  EXPECT_FALSE(request_converter(Format(), Format(ARGB8888)));
+
+  uint8_t in[16] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+  uint8_t out[16];
+  std::memset(out, 0x5A, sizeof out);
+  ConvertArea area{in, out, 2, 2, 8, 8};
+  for (auto pair : {std::make_pair(ARGB8888, INDEX8), std::make_pair(INDEX8, ARGB8888),
+                    std::make_pair(RGB888, GREY8)}) {
+    auto c = request_converter(Format(pair.first), Format(pair.second));
+    ASSERT_TRUE(c);
+    EXPECT_FALSE(convert_row(*c, in, out, 2, nullptr)) << pair.first << " -> " << pair.second;
+    EXPECT_FALSE(convert_area(*c, area, nullptr)) << pair.first << " -> " << pair.second;
+    for (uint8_t b : out) ASSERT_EQ(b, 0x5A);
+  }
+}
+
+}  // namespace
+}  // namespace display
