@@ -4,6 +4,7 @@
 #include <cassert>
 #include <cstring>
 
+#include "effects/effects.h"
 #include "render/raster_setup.h"
 #include "render/settings.h"
 
@@ -117,28 +118,6 @@ void Rasterize(Record* records, const MakeSpan& make_span) {
   if (draw) FillPolygon<Used>(polygon, make_span(polygon));
 }
 
-// ---- Packed texel addressing of the column-tiled 32-bit textures ---------------------------------
-//
-// u and v (16.16) are spread over two words so that U + V holds the texel index in bits 16-31:
-//
-//   bit   31..27   26..19   18..16   15   14..0
-//   U     u 7..3   gap      u 2..0   gap  fraction of u, bits 15..1
-//   V     gap      v 7..0   gap      gap  fraction of v, bits 15..1
-//
-// Steps carry ones in the gaps so that carries cross them; masking after each step clears them
-// again and drops the carry out of the top, which wraps u and v at 256.
-constexpr uint32_t kUMask = 0xF8077FFF;
-constexpr uint32_t kVMask = 0x07F87FFF;
-constexpr uint32_t kUGaps = 0x07F88000;
-constexpr uint32_t kVGaps = 0xF8078000;
-static_assert((kUMask ^ kUGaps) == 0xFFFFFFFF && (kVMask ^ kVGaps) == 0xFFFFFFFF, "gaps = ~mask");
-
-constexpr uint32_t PackU(uint32_t u) {
-  return ((u & 0xF80000) << 8) + (u & 0x70000) + ((u >> 1) & 0x7FFF);
-}
-constexpr uint32_t PackV(uint32_t v) { return ((v & 0xFF0000) << 3) + ((v >> 1) & 0x7FFF); }
-static_assert((PackU(0xAB8000) + PackV(0xCD0000)) >> 16 == TexelIndex(0xAB, 0xCD), "texel index");
-
 // ---- Span loops ----------------------------------------------------------------------------------
 
 struct GouraudSpan {
@@ -149,19 +128,38 @@ struct GouraudSpan {
   }
 };
 
+// 32-bit textures through the packed coordinates of the span fillers (effects.h): one addition and
+// one shift give the tiled texel index, one mask per coordinate wraps it at 256.
 struct TexturedSpan {
   const uint32_t* texture;
   uint32_t u_step, v_step;  // packed, gaps set
   void operator()(uint32_t* dst, int n, const Fixed16* start) const {
-    uint32_t u = PackU(static_cast<uint32_t>(start[0]));
-    uint32_t v = PackV(static_cast<uint32_t>(start[1]));
+    uint32_t u = effects::pack_u(start[0]);
+    uint32_t v = effects::pack_v(start[1]);
     for (int i = 0; i < n; ++i) {
-      dst[i] = texture[(u + v) >> 16];
-      u = (u + u_step) & kUMask;
-      v = (v + v_step) & kVMask;
+      dst[i] = texture[effects::packed_texel_index(u, v)];
+      u = effects::step_packed_u(u, u_step);
+      v = effects::step_packed_v(v, v_step);
     }
   }
 };
+
+// The blending modes: the span fillers of the pixel effects, stepping from the packed steps that
+// the rasterizer leaves in effects::span_u_step and span_v_step.
+using SpanFiller = void (*)(Fixed16, Fixed16, int, const uint32_t*, uint32_t*);
+struct BlendSpan {
+  SpanFiller filler;
+  const uint32_t* texture;
+  void operator()(uint32_t* dst, int n, const Fixed16* start) const {
+    filler(start[0], start[1], n, texture, dst);
+  }
+};
+
+BlendSpan MakeBlendSpan(const Polygon& p, SpanFiller filler, const uint32_t* texture) {
+  effects::span_u_step = effects::pack_u_step(p.gradient[0]);
+  effects::span_v_step = effects::pack_v_step(p.gradient[1]);
+  return BlendSpan{filler, texture};
+}
 
 struct ShadedSpan {
   const uint8_t* texels;
@@ -235,7 +233,29 @@ void DrawGouraud(ColourVertex* vertices) {
 
 void DrawTextured(TextureVertex* vertices, const uint32_t* texture) {
   Rasterize<2, 2>(vertices, [texture](const Polygon& p) {
-    return TexturedSpan{texture, PackU(p.gradient[0]) | kUGaps, PackV(p.gradient[1]) | kVGaps};
+    return TexturedSpan{texture, effects::pack_u_step(p.gradient[0]),
+                        effects::pack_v_step(p.gradient[1])};
+  });
+}
+
+void DrawTexturedHalf(TextureVertex* vertices, const uint32_t* texture) {
+  Rasterize<2, 2>(vertices, [texture](const Polygon& p) {
+    return MakeBlendSpan(p, effects::span_tex_average, texture);
+  });
+}
+
+void DrawTexturedWeighted(TextureVertex* vertices, const uint32_t* texture, uint32_t texelWeight,
+                          uint32_t pixelWeight) {
+  effects::span_texel_weight = texelWeight;
+  effects::span_dest_weight = pixelWeight;
+  Rasterize<2, 2>(vertices, [texture](const Polygon& p) {
+    return MakeBlendSpan(p, effects::span_tex_weighted, texture);
+  });
+}
+
+void DrawTexturedMapped(TextureVertex* vertices, const uint32_t* texture) {
+  Rasterize<2, 2>(vertices, [texture](const Polygon& p) {
+    return MakeBlendSpan(p, effects::span_tex_alpha, texture);
   });
 }
 

@@ -38,9 +38,6 @@ struct ShadedTextureVertex {
 static_assert(sizeof(ColourVertex) == 20 && sizeof(TextureVertex) == 20, "five 32-bit slots");
 static_assert(sizeof(ShadedTextureVertex) == 24, "six 32-bit slots");
 
-// Column-tiled 256 x 256 ARGB8888 texture: texel (u, v) is element (u mod 8) + 8 v + 2048 (u div 8).
-constexpr int TexelIndex(int u, int v) { return (u & 7) + 8 * v + 2048 * (u >> 3); }
-
 // Shaded texture block: 65536 palette indices row-major (u + 256 v), followed by the shade table of
 // 256 entries x 64 levels of 0x00RRGGBB, entry index * 64 + level.
 constexpr int kShadeTableOffset = 65536;
@@ -48,6 +45,9 @@ constexpr int kShadeLevels = 64;
 
 // Grey from the intensity; the top byte is written as 0.
 void DrawGouraud(ColourVertex* vertices);
+// The 32-bit modes read 256 x 256 ARGB8888 textures tiled in columns as effects::tiled_texel_index
+// lays them out.
+
 // The texel.
 void DrawTextured(TextureVertex* vertices, const uint32_t* texture);
 // Per byte, half the texel plus half the pixel (lowest bits dropped first).

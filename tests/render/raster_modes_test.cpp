@@ -1,0 +1,201 @@
+// What each rasterizer mode writes: texel addressing and wrapping, the per-byte formulas of the
+// blending modes, the shade table lookup, the gouraud ramp and the environment picture.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <random>
+
+#include "effects/effects.h"
+#include "raster_support.h"
+
+namespace {
+
+using namespace rastertest;
+
+// An attribute as an exact linear function of the screen position. Offsets keep every value at
+// least 1/20 texel away from an integer, so the filler's sub-texel rounding never changes a texel.
+struct Linear {
+  double a, b, c;
+  double at(double x, double y) const { return a * x + b * y + c; }
+  int floor_at(int x, int y) const { return static_cast<int>(std::floor(at(x, y))); }
+};
+
+// Triangles of several sizes, in and across the clip rectangle (10, 10) - (310, 190).
+const Point kTriangles[][3] = {
+    {{20, 15}, {300, 40}, {60, 185}},
+    {{-80, -30}, {420, 100}, {100, 260}},
+    {{150, 100}, {171, 104}, {158, 117}},
+};
+
+std::vector<bool> CoverageOf(const Point* p) {
+  uint32_t* const target = render::frameBuffer;
+  std::vector<uint32_t> scratch(kWidth * kHeight, kUntouched);
+  render::frameBuffer = scratch.data();
+  DrawFlat(p);
+  render::frameBuffer = target;
+  std::vector<bool> covered(scratch.size());
+  for (size_t i = 0; i < scratch.size(); ++i) covered[i] = scratch[i] != kUntouched;
+  return covered;
+}
+
+uint32_t PerByte(uint32_t t, uint32_t d, const std::function<uint32_t(uint32_t, uint32_t, int)>& f) {
+  uint32_t out = 0;
+  for (int byte = 0; byte < 4; ++byte)
+    out |= (f((t >> (8 * byte)) & 0xFF, (d >> (8 * byte)) & 0xFF, byte) & 0xFF) << (8 * byte);
+  return out;
+}
+
+// Each pixel the triangle covers must hold expected(x, y, pixel before); the others keep theirs.
+void ExpectPixels(const Point* p, const std::function<void()>& draw,
+                  const std::function<uint32_t(int, int, uint32_t)>& expected, const char* mode) {
+  Frame frame(10, 10, 310, 190);
+  std::mt19937 rng(7);
+  for (uint32_t& pixel : frame.pixels) pixel = rng();
+  const std::vector<uint32_t> before = frame.pixels;
+  const std::vector<bool> covered = CoverageOf(p);
+  draw();
+  int count = 0;
+  for (int y = 0; y < kHeight; ++y) {
+    for (int x = 0; x < kWidth; ++x) {
+      const int i = y * kWidth + x;
+      const uint32_t want = covered[i] ? expected(x, y, before[i]) : before[i];
+      ASSERT_EQ(frame.pixels[i], want) << mode << " at " << x << "," << y << std::hex
+                                       << " before " << before[i];
+      count += covered[i];
+    }
+  }
+  EXPECT_GT(count, 100) << mode;
+}
+
+TEST(RasterModes, TexturedModesWrapAt256AndBlendPerByte) {
+  std::mt19937 rng(3);
+  std::vector<uint32_t> texture(effects::kTextureTexels);
+  for (uint32_t& texel : texture) texel = rng();
+  auto texel_at = [&](int u, int v) { return texture[effects::tiled_texel_index(u & 255, v & 255)]; };
+
+  // u runs past 255 going right, v below 0 going down, and the other way round.
+  const Linear uv[][2] = {{{1.0, 0.25, 230.05}, {0.5, -1.5, 20.3}},
+                          {{-1.5, 0.1, 40.35}, {0.75, 2.0, -300.2}}};
+  const uint32_t a = 102;  // transparency 0.4
+  for (const auto& map : uv) {
+    for (const auto& corners : kTriangles) {
+      Point p[3] = {corners[0], corners[1], corners[2]};
+      FrontFacing(p);
+      render::TextureVertex v[3];
+      auto setup = [&] {
+        for (int i = 0; i < 3; ++i)
+          v[i] = {p[i].x, p[i].y, float(map[0].at(p[i].x, p[i].y)), float(map[1].at(p[i].x, p[i].y)), 0};
+      };
+      auto texel = [&](int x, int y) { return texel_at(map[0].floor_at(x, y), map[1].floor_at(x, y)); };
+
+      ExpectPixels(p, [&] { setup(), render::DrawTextured(v, texture.data()); },
+                   [&](int x, int y, uint32_t) { return texel(x, y); }, "textured");
+      ExpectPixels(p, [&] { setup(), render::DrawTexturedHalf(v, texture.data()); },
+                   [&](int x, int y, uint32_t d) {
+                     return PerByte(texel(x, y), d, [](uint32_t t, uint32_t d, int) {
+                       return ((t & 0xFE) >> 1) + ((d & 0xFE) >> 1);
+                     });
+                   }, "half");
+      ExpectPixels(p, [&] {
+        setup(), render::DrawTexturedWeighted(v, texture.data(), effects::pack_span_weight(255 - a),
+                                              effects::pack_span_weight(a));
+      }, [&](int x, int y, uint32_t d) {
+        return PerByte(texel(x, y), d, [&](uint32_t t, uint32_t d, int) {
+          return ((t * (255 - a)) >> 8) + ((d * a) >> 8);
+        });
+      }, "weighted");
+      ExpectPixels(p, [&] { setup(), render::DrawTexturedMapped(v, texture.data()); },
+                   [&](int x, int y, uint32_t d) {
+                     const uint32_t t = texel(x, y), alpha = t >> 24;
+                     return PerByte(t, d, [&](uint32_t t, uint32_t d, int byte) {
+                       if (byte == 3) return (alpha * 255) >> 8;
+                       return ((t * (255 - alpha)) >> 8) + ((d * alpha) >> 8);
+                     });
+                   }, "mapped");
+      if (HasFailure()) return;
+    }
+  }
+}
+
+TEST(RasterModes, ShadedTextureReadsIndexThenShadeTable) {
+  std::mt19937 rng(11);
+  std::vector<uint32_t> block(2 * 65536 / 4);
+  uint8_t* texels = reinterpret_cast<uint8_t*>(block.data());
+  for (int i = 0; i < 65536; ++i) texels[i] = static_cast<uint8_t>(rng());
+  uint32_t* shades = block.data() + render::kShadeTableOffset / 4;
+  for (int i = 0; i < 256 * render::kShadeLevels; ++i) shades[i] = rng() & 0x00FFFFFF;
+
+  const Linear u{1.0, -0.5, 200.3}, v{0.25, 1.0, -60.45};
+  // The shade climbs across the frame from below 0 to above 63: the ends are held to the table.
+  const Linear shade{0.25, 0.0, -8.0 + 1.0 / 16};
+  for (const auto& corners : kTriangles) {
+    Point p[3] = {corners[0], corners[1], corners[2]};
+    FrontFacing(p);
+    render::ShadedTextureVertex sv[3];
+    for (int i = 0; i < 3; ++i)
+      sv[i] = {p[i].x, p[i].y, float(u.at(p[i].x, p[i].y)), float(v.at(p[i].x, p[i].y)),
+               float(shade.at(p[i].x, p[i].y)), 0};
+    ExpectPixels(p, [&] { render::DrawTexturedGouraud(sv, texels); },
+                 [&](int x, int y, uint32_t) {
+                   const int index = texels[(v.floor_at(x, y) & 255) * 256 + (u.floor_at(x, y) & 255)];
+                   const int level = std::min(63, std::max(0, shade.floor_at(x, y)));
+                   return shades[index * render::kShadeLevels + level];
+                 }, "shaded");
+    if (HasFailure()) return;
+  }
+}
+
+TEST(RasterModes, GouraudRampIsTheIntegerIntensity) {
+  Frame frame;
+  // Intensity = x + 0.5 from column 0 to 255, the same on every row.
+  render::ColourVertex v[3] = {{0, 0, 0.5f, 0, 0}, {0, 199, 0.5f, 0, 0}, {256, 0, 256.5f, 0, 0}};
+  render::DrawGouraud(v);
+  for (int y = 0; y < 199; ++y) {
+    const int last = static_cast<int>(std::ceil(256.0 * (199 - y) / 199)) - 1;
+    for (int x = 0; x <= last; ++x) ASSERT_EQ(frame.at(x, y), uint32_t(x) * 0x010101u) << x << "," << y;
+    ASSERT_EQ(frame.at(last + 1, y), kUntouched) << y;
+  }
+  // A ramp down the left edge with a slight slope across: each row one level brighter, reached
+  // through the edge stepping and the sub-pixel pre-step from x = 10.3 to column 11.
+  Frame ramp;
+  render::ColourVertex w[3] = {{10.3f, 0, 0.5f, 0, 0}, {10.3f, 150, 150.5f, 0, 0}, {300.7f, 0.5f, 0.5f, 0, 0}};
+  render::DrawGouraud(w);
+  for (int y = 1; y < 140; ++y) EXPECT_EQ(ramp.at(11, y), uint32_t(y) * 0x010101u) << y;
+}
+
+TEST(RasterModes, EnvironmentFollowsCoordinatesAndClampsToThePicture) {
+  constexpr int kPictureWidth = 320, kPictureHeight = 200;
+  std::vector<uint32_t> picture(kPictureWidth * kPictureHeight);
+  for (size_t i = 0; i < picture.size(); ++i) picture[i] = static_cast<uint32_t>(i * 2654435761u);
+
+  struct Case {
+    const char* what;
+    Linear u, v;
+  };
+  // The first stays inside the picture (fractions of u and v both carry along a span); the others
+  // run off its edges on every side and read the nearest edge pixel.
+  const Case cases[] = {
+      {"inside", {0.6, -0.2, 40.05}, {0.3, 0.7, 15.05}},
+      {"outside", {1.6, 0.2, -150.05}, {-0.4, 1.3, -20.05}},
+      {"far outside", {-40.0, 3.0, 5000.05}, {30.0, -20.0, -3000.05}},
+  };
+  for (const Case& c : cases) {
+    for (const auto& corners : kTriangles) {
+      Point p[3] = {corners[0], corners[1], corners[2]};
+      FrontFacing(p);
+      render::TextureVertex v[3];
+      for (int i = 0; i < 3; ++i)
+        v[i] = {p[i].x, p[i].y, float(c.u.at(p[i].x, p[i].y)), float(c.v.at(p[i].x, p[i].y)), 0};
+      ExpectPixels(p, [&] { render::DrawEnvironment(v, picture.data(), kPictureWidth, kPictureHeight); },
+                   [&](int x, int y, uint32_t) {
+                     const int px = std::min(kPictureWidth - 1, std::max(0, c.u.floor_at(x, y)));
+                     const int py = std::min(kPictureHeight - 1, std::max(0, c.v.floor_at(x, y)));
+                     return picture[py * kPictureWidth + px];
+                   }, c.what);
+      if (HasFailure()) return;
+    }
+  }
+}
+
+}  // namespace
