@@ -1,0 +1,31 @@
+// What the asset builder's generators share: where to write, and the members of "vek.bin" that
+// each generator adds.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace assets {
+
+struct ArchiveMember {
+  std::string name;  // as the intro looks it up, e.g. "tex\\vek.tga"
+  std::vector<uint8_t> bytes;
+};
+
+struct Build {
+  std::string data_dir;        // the files the intro reads at run time
+  std::string module_source;   // C++ file embedding the module as a resource; empty for none
+  std::vector<ArchiveMember> archive;
+};
+
+// Each writes its kind of content into the build; false after printing why to standard error.
+bool generate_music(Build& build);
+
+// Helpers for the generators.
+bool write_file(const std::string& path, const std::vector<uint8_t>& bytes);
+// A C++ source that registers the bytes as a resource of the library (type, name) at load time.
+bool write_resource_source(const std::string& path, const char* type, const char* name,
+                           const std::vector<uint8_t>& bytes);
+
+}  // namespace assets
