@@ -24,7 +24,14 @@ template <typename Step>
 inline void for_each_block(int n, Step step) {
   int pairs = n & ~1;
   int i = 0;
-  for (; i + 4 <= pairs; i += 4) step(i, Four{});
+  for (; i + 8 <= pairs; i += 8) {
+    step(i, Four{});
+    step(i + 4, Four{});
+  }
+  if (i + 4 <= pairs) {
+    step(i, Four{});
+    i += 4;
+  }
   if (i < pairs) step(i, Two{});
 }
 
@@ -41,13 +48,14 @@ __m128i select(__m128i mask, __m128i if_set, __m128i if_clear) {
 }  // namespace
 
 void blend_average(const uint32_t* source, uint32_t* destination, int n) {
-  // With each byte's lowest bit cleared, a 16-bit shift halves both bytes of a lane exactly.
+  // With each byte's lowest bit cleared the sum is even, so the rounding average (s + d + 1) >> 1
+  // is exactly s / 2 + d / 2.
   const __m128i even = _mm_set1_epi32(static_cast<int>(0xFEFEFEFEu));
   for_each_block(n, [&](int i, auto width) {
     using W = decltype(width);
-    __m128i s = _mm_srli_epi16(_mm_and_si128(W::load(source + i), even), 1);
-    __m128i d = _mm_srli_epi16(_mm_and_si128(W::load(destination + i), even), 1);
-    W::store(destination + i, _mm_add_epi8(s, d));
+    __m128i s = _mm_and_si128(W::load(source + i), even);
+    __m128i d = _mm_and_si128(W::load(destination + i), even);
+    W::store(destination + i, _mm_avg_epu8(s, d));
   });
 }
 
