@@ -6,17 +6,16 @@
 #include <string>
 #include <vector>
 
-namespace assets {
+#include "archive/writer.h"
 
-struct ArchiveMember {
-  std::string name;  // as the intro looks it up, e.g. "tex\\vek.tga"
-  std::vector<uint8_t> bytes;
-};
+namespace assets {
 
 struct Build {
   std::string data_dir;        // the files the intro reads at run time
   std::string module_source;   // C++ file embedding the module as a resource; empty for none
-  std::vector<ArchiveMember> archive;
+  // Members of "vek.bin", written after every generator has run. The intro looks members up by
+  // file name alone, so a generator adds e.g. {"vek.tga", bytes} for "tex\\vek.tga".
+  std::vector<archive::MemberFile> archive;
 };
 
 // Each writes its kind of content into the build; false after printing why to standard error.

@@ -24,7 +24,8 @@ const Generator kGenerators[] = {
 void usage(FILE* to) {
   std::fprintf(to,
                "usage: vekassets --out DIR [--module-source FILE.cpp]\n"
-               "Writes the intro's generated content into DIR: SUPER.XM (the music module).\n"
+               "Writes the intro's generated content into DIR: SUPER.XM (the music module) and\n"
+               "vek.bin (the data archive).\n"
                "  --out DIR                 folder for the data files (created if missing)\n"
                "  --module-source FILE.cpp  also write a C++ source embedding the module as the\n"
                "                            library resource \"RT_RCDATA\" / \"SUPER.XM\"\n"
@@ -55,10 +56,10 @@ int main(int argc, char** argv) {
     assets::usage(stderr);
     return 2;
   }
-  std::error_code error;
-  std::filesystem::create_directories(build.data_dir, error);
-  if (error) {
-    std::fprintf(stderr, "vekassets: cannot create %s: %s\n", build.data_dir.c_str(), error.message().c_str());
+  std::error_code made;
+  std::filesystem::create_directories(build.data_dir, made);
+  if (made) {
+    std::fprintf(stderr, "vekassets: cannot create %s: %s\n", build.data_dir.c_str(), made.message().c_str());
     return 1;
   }
   for (const assets::Generator& g : assets::kGenerators)
@@ -66,5 +67,10 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "vekassets: %s failed\n", g.kind);
       return 1;
     }
+  std::string error = archive::write_archive(build.data_dir + "/vek.bin", build.archive);
+  if (!error.empty()) {
+    std::fprintf(stderr, "vekassets: vek.bin: %s\n", error.c_str());
+    return 1;
+  }
   return 0;
 }
