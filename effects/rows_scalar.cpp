@@ -10,8 +10,6 @@ uint32_t channel(uint32_t pixel, int c) { return pixel >> (8 * c) & 0xFF; }
 // Rows are processed two pixels at a time, so an odd last pixel is left alone.
 int paired(int n) { return n & ~1; }
 
-}  // namespace
-
 void blend_average(const uint32_t* source, uint32_t* destination, int n) {
   for (int i = 0; i < paired(n); ++i) {
     uint32_t out = 0;
@@ -63,4 +61,12 @@ void crossfade_keyed(const uint32_t* picture, uint32_t* destination, const uint3
   }
 }
 
+}  // namespace
 }  // namespace effects::scalar
+
+namespace effects {
+
+const RowOperations kScalarRows = {"scalar", scalar::blend_average, scalar::fade_sub_level, scalar::fade_sub_15,
+                                scalar::blit_keyed, scalar::crossfade_keyed};
+
+}  // namespace effects

@@ -45,8 +45,6 @@ __m128i select(__m128i mask, __m128i if_set, __m128i if_clear) {
   return _mm_or_si128(_mm_and_si128(mask, if_set), _mm_andnot_si128(mask, if_clear));
 }
 
-}  // namespace
-
 void blend_average(const uint32_t* source, uint32_t* destination, int n) {
   // With each byte's lowest bit cleared the sum is even, so the rounding average (s + d + 1) >> 1
   // is exactly s / 2 + d / 2.
@@ -97,6 +95,14 @@ void crossfade_keyed(const uint32_t* picture, uint32_t* destination, const uint3
   });
 }
 
+}  // namespace
 }  // namespace effects::sse2
+
+namespace effects {
+
+const RowOperations kSse2Rows = {"sse2", sse2::blend_average, sse2::fade_sub_level, sse2::fade_sub_15,
+                                sse2::blit_keyed, sse2::crossfade_keyed};
+
+}  // namespace effects
 
 #endif  // VEK_EFFECTS_HAVE_SSE2

@@ -1,6 +1,5 @@
-// Textured span fillers for the transparent rasterizer modes, and the row operations' dispatch.
+// Textured span fillers for the transparent rasterizer modes.
 #include "effects/effects.h"
-#include "effects/variants.h"
 
 namespace effects {
 
@@ -10,12 +9,6 @@ uint32_t span_texel_weight = 0;
 uint32_t span_dest_weight = 0;
 
 namespace {
-
-#if defined(VEK_EFFECTS_HAVE_SSE2) && !defined(VEK_EFFECTS_SCALAR)
-namespace rows = sse2;
-#else
-namespace rows = scalar;
-#endif
 
 uint32_t channel(uint32_t pixel, int c) { return pixel >> (8 * c) & 0xFF; }
 
@@ -68,21 +61,6 @@ void span_tex_average(Fixed16 u, Fixed16 v, int n, const uint32_t* texture, uint
   fill_span(u, v, n, texture, destination, [](uint32_t t, uint32_t d) {
     return ((t & 0xFEFEFEFE) >> 1) + ((d & 0xFEFEFEFE) >> 1);
   });
-}
-
-void blend_average(const uint32_t* source, uint32_t* destination, int n) {
-  rows::blend_average(source, destination, n);
-}
-void fade_sub_level(int level, int n, const uint32_t* source, uint32_t* destination) {
-  rows::fade_sub_level(level, n, source, destination);
-}
-void fade_sub_15(int n, uint32_t* row) { rows::fade_sub_15(n, row); }
-void blit_keyed(int n, const uint32_t* source, uint32_t* destination) {
-  rows::blit_keyed(n, source, destination);
-}
-void crossfade_keyed(const uint32_t* picture, uint32_t* destination, const uint32_t* background,
-                     int n, const int32_t* background_weight, const int32_t* picture_weight) {
-  rows::crossfade_keyed(picture, destination, background, n, background_weight, picture_weight);
 }
 
 }  // namespace effects

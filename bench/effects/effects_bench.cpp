@@ -35,11 +35,14 @@ Frames& frames() {
   return f;
 }
 
-void copy_frame() {
+// The baseline: one row copied from the picture to the screen.
+void copy_row(int at) {
   Frames& f = frames();
-  for (int y = 0; y < kHeight; ++y) {
-    std::memcpy(&f.screen[y * kWidth], &f.picture[y * kWidth], kWidth * sizeof(uint32_t));
-  }
+  std::memcpy(&f.screen[at], &f.picture[at], kWidth * sizeof(uint32_t));
+}
+
+void copy_frame() {
+  for (int y = 0; y < kHeight; ++y) copy_row(y * kWidth);
 }
 
 // Time per frame of frame() over that of copy_frame(): batches of the two alternate, and the best
@@ -77,37 +80,11 @@ void run_rows(benchmark::State& state, RowFn row) {
   state.counters["vs_memcpy"] = ratio_to_memcpy(frame);
 }
 
-void BM_memcpy(benchmark::State& state) {
-  Frames& f = frames();
-  run_rows(state, [&f](int at) {
-    std::memcpy(&f.screen[at], &f.picture[at], kWidth * sizeof(uint32_t));
-  });
-}
+void BM_memcpy(benchmark::State& state) { run_rows(state, copy_row); }
 BENCHMARK(BM_memcpy);
 
-struct RowSet {
-  const char* name;
-  void (*blend_average)(const uint32_t*, uint32_t*, int);
-  void (*fade_sub_level)(int, int, const uint32_t*, uint32_t*);
-  void (*fade_sub_15)(int, uint32_t*);
-  void (*blit_keyed)(int, const uint32_t*, uint32_t*);
-  void (*crossfade_keyed)(const uint32_t*, uint32_t*, const uint32_t*, int, const int32_t*,
-                          const int32_t*);
-};
-
-const RowSet kRowSets[] = {
-    {"public", effects::blend_average, effects::fade_sub_level, effects::fade_sub_15,
-     effects::blit_keyed, effects::crossfade_keyed},
-    {"scalar", effects::scalar::blend_average, effects::scalar::fade_sub_level,
-     effects::scalar::fade_sub_15, effects::scalar::blit_keyed, effects::scalar::crossfade_keyed},
-#ifdef VEK_EFFECTS_HAVE_SSE2
-    {"sse2", effects::sse2::blend_average, effects::sse2::fade_sub_level,
-     effects::sse2::fade_sub_15, effects::sse2::blit_keyed, effects::sse2::crossfade_keyed},
-#endif
-};
-
 template <typename RowFn>
-void add(const RowSet& set, const char* operation, RowFn row) {
+void add(const effects::RowOperations& set, const char* operation, RowFn row) {
   std::string name = std::string("BM_") + operation + "/" + set.name;
   benchmark::RegisterBenchmark(name.c_str(), [row](benchmark::State& state) {
     run_rows(state, row);
@@ -117,8 +94,11 @@ void add(const RowSet& set, const char* operation, RowFn row) {
 bool register_row_operations() {
   Frames& f = frames();
   static const int32_t background_weight = 131, picture_weight = 123;
-  for (const RowSet& set : kRowSets) {
-    add(set, "blit_keyed", [&f, set](int at) { set.blit_keyed(kWidth, &f.picture[at], &f.screen[at]); });
+  for (const effects::RowOperations* sets : effects::row_operation_sets()) {
+    const effects::RowOperations set = *sets;
+    add(set, "blit_keyed", [&f, set](int at) {
+      set.blit_keyed(kWidth, &f.picture[at], &f.screen[at]);
+    });
     add(set, "fade_sub_15", [&f, set](int at) { set.fade_sub_15(kWidth, &f.screen[at]); });
     add(set, "fade_sub_level", [&f, set](int at) {
       set.fade_sub_level(100, kWidth, &f.picture[at], &f.screen[at]);

@@ -49,37 +49,14 @@ Row random_row(std::mt19937& rng, int n) {
   return row;
 }
 
-struct RowOps {
-  const char* name;
-  void (*blend_average)(const uint32_t*, uint32_t*, int);
-  void (*fade_sub_level)(int, int, const uint32_t*, uint32_t*);
-  void (*fade_sub_15)(int, uint32_t*);
-  void (*blit_keyed)(int, const uint32_t*, uint32_t*);
-  void (*crossfade_keyed)(const uint32_t*, uint32_t*, const uint32_t*, int, const int32_t*,
-                          const int32_t*);
-};
-
-const std::vector<RowOps>& implementations() {
-  static const std::vector<RowOps> all = {
-      {"public", effects::blend_average, effects::fade_sub_level, effects::fade_sub_15,
-       effects::blit_keyed, effects::crossfade_keyed},
-      {"scalar", effects::scalar::blend_average, effects::scalar::fade_sub_level,
-       effects::scalar::fade_sub_15, effects::scalar::blit_keyed, effects::scalar::crossfade_keyed},
-#ifdef VEK_EFFECTS_HAVE_SSE2
-      {"sse2", effects::sse2::blend_average, effects::sse2::fade_sub_level,
-       effects::sse2::fade_sub_15, effects::sse2::blit_keyed, effects::sse2::crossfade_keyed},
-#endif
-  };
-  return all;
-}
-
 // Row lengths around the four-pixel blocks; odd ones leave their last pixel alone.
 const int kLengths[] = {1, 2, 3, 4, 6, 7, 8, 86, 318, 319, 320};
 
 // ---- Row operations -----------------------------------------------------------------------------------
 
 TEST(RowOperations, KnownValues) {
-  for (const RowOps& ops : implementations()) {
+  for (const effects::RowOperations* set : effects::row_operation_sets()) {
+    const effects::RowOperations& ops = *set;
     SCOPED_TRACE(ops.name);
     Row white(4, 0xFFFFFFFF), out(4, 0);
     ops.fade_sub_level(252, 4, white.data(), out.data());
@@ -110,7 +87,8 @@ TEST(RowOperations, KnownValues) {
 
 TEST(RowOperations, RandomRowsMatchPerByteFormulas) {
   std::mt19937 rng(20261206);
-  for (const RowOps& ops : implementations()) {
+  for (const effects::RowOperations* set : effects::row_operation_sets()) {
+    const effects::RowOperations& ops = *set;
     for (int n : kLengths) {
       for (int round = 0; round < 20; ++round) {
         SCOPED_TRACE(std::string(ops.name) + " n=" + std::to_string(n));
