@@ -6,8 +6,8 @@
 //   [member data ...][N: u16][entry 0] ... [entry N-1][D: u32]["DATA"]
 //                    ^ F - D                                   ^ F - 4
 //
-// Each 21-byte entry is an ArchiveRecord below. Members and the directory are located by their
-// distance from the end of the file, so data can be appended in front without rewriting them.
+// Each entry is 21 bytes, laid out as in layout:: below; members and the directory are located by
+// their distance from the end of the file.
 #pragma once
 
 #include <cstdint>

@@ -3,7 +3,6 @@
 #include "archive/writer.h"
 
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -49,8 +48,9 @@ int create(const std::string& out, const std::vector<std::string>& files) {
     std::string problem = archive::check_member_name(name);
     if (!problem.empty()) return fail(file + ": " + problem);
     std::error_code error;
+    if (!fs::is_regular_file(file, error)) return fail(file + ": not a readable file");
     uintmax_t size = fs::file_size(file, error);
-    if (error || !fs::is_regular_file(file, error)) return fail(file + ": not a readable file");
+    if (error) return fail(file + ": not a readable file");
     std::vector<uint8_t> bytes(size);
     std::ifstream in(file, std::ios::binary);
     if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size))) {
@@ -83,7 +83,7 @@ bool extract_entry(archive::DataArchive& archive, const archive::ArchiveEntry& e
                    const fs::path& dir) {
   std::string name = entry.name;
   if (!archive::check_member_name(name).empty() || name == "." || name == "..") {
-    fail("member \"" + name + "\" has a name that is not a plain file name; skipped");
+    fail("member \"" + name + "\" has a name that is not a plain file name; not extracted");
     return false;
   }
   if (!archive.readable(entry)) {
