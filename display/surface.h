@@ -8,6 +8,10 @@
 #include "display/format.h"
 #include "display/palette.h"
 
+namespace archive {
+class DataArchive;
+}
+
 namespace display {
 
 // Memory kinds: plain memory is the only kind memory surfaces have; a request for MEMORY_ANY is
@@ -94,6 +98,14 @@ class Surface {
           int32_t memory = -1, int32_t order = -1, int32_t gap = -1, int32_t layout = -1);
   Surface(int32_t width, int32_t height, const Format& format, int32_t memory = -1,
           int32_t order = -1, int32_t gap = -1, int32_t layout = -1);
+  // By loading an uncompressed TGA picture (true colour of 16, 24 or 32 bits, or 8-bit indices
+  // with a palette) from an archive member, by default of the library's archive; the console may
+  // be null for plain memory. The row gap must be 0 or -1 and the layout 10 or -1. A picture that
+  // cannot be read leaves the surface empty.
+  Surface(SurfaceHost* console, const char* filename, int32_t memory = -1, int32_t order = -1,
+          int32_t gap = -1, int32_t layout = -1);
+  Surface(SurfaceHost* console, archive::DataArchive& archive, const char* filename,
+          int32_t memory = -1, int32_t order = -1, int32_t gap = -1, int32_t layout = -1);
   ~Surface();
   Surface(const Surface&) = delete;
   Surface& operator=(const Surface&) = delete;
@@ -144,6 +156,8 @@ class Surface {
 
  private:
   bool create(SurfaceHost* console, const SurfaceParams& request);
+  bool load(SurfaceHost* console, archive::DataArchive& archive, const char* filename,
+            const SurfaceParams& request);
   void reset();
   const void* lookup_for(const Surface& destination) const;
 

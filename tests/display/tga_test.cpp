@@ -1,0 +1,280 @@
+// TGA loading on files written by ImageMagick and netpbm at run time, packed into a test archive,
+// compared pixel for pixel with those tools' own decoding.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "archive/archive.h"
+#include "archive/writer.h"
+#include "display/surface.h"
+
+namespace display {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void write_file(const std::string& path, const Bytes& bytes) {
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+}
+
+// A binary PNM (P5 grey, P6 colour) with a maxval below 256, as the tools write them.
+struct Pnm {
+  int width = 0, height = 0, maxval = 0, channels = 0;
+  Bytes samples;
+};
+
+Pnm read_pnm(const std::string& path) {
+  const Bytes b = read_file(path);
+  Pnm p;
+  size_t at = 2;
+  auto number = [&]() {
+    while (at < b.size() && (b[at] == ' ' || b[at] == '\n' || b[at] == '\t' || b[at] == '\r')) ++at;
+    int v = 0;
+    while (at < b.size() && b[at] >= '0' && b[at] <= '9') v = v * 10 + (b[at++] - '0');
+    return v;
+  };
+  if (b.size() < 2 || b[0] != 'P' || (b[1] != '5' && b[1] != '6')) return p;
+  p.channels = b[1] == '6' ? 3 : 1;
+  p.width = number();
+  p.height = number();
+  p.maxval = number();
+  ++at;
+  p.samples.assign(b.begin() + std::min(at, b.size()), b.end());
+  return p;
+}
+
+// The input pictures: random colours, or random picks from a few colours for palette files.
+Bytes ppm(int w, int h, int colours, uint32_t seed) {
+  std::mt19937 random(seed);
+  std::vector<uint32_t> set(colours);
+  for (auto& c : set) c = random() & 0xFFFFFF;
+  std::string head = "P6\n" + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
+  Bytes b(head.begin(), head.end());
+  for (int i = 0; i < w * h; ++i) {
+    const uint32_t c = colours ? set[i < colours ? i : random() % colours] : random();
+    b.insert(b.end(), {uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c)});
+  }
+  return b;
+}
+
+Bytes pam_with_alpha(int w, int h, uint32_t seed) {
+  std::mt19937 random(seed);
+  std::string head = "P7\nWIDTH " + std::to_string(w) + "\nHEIGHT " + std::to_string(h) +
+                     "\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n";
+  Bytes b(head.begin(), head.end());
+  for (int i = 0; i < 4 * w * h; ++i) b.push_back(uint8_t(random()));
+  return b;
+}
+
+constexpr int kWidth = 13, kHeight = 7;
+
+// How the pictures were made, and how a tool decodes them for comparison.
+struct Made {
+  const char* name;
+  const char* make;    // shell command writing the member into the work folder
+  const char* decode;  // shell command writing name.ppm (and name.pgm for alpha)
+  int32_t format;      // the surface format loading must give
+};
+
+const Made kValid[] = {
+    {"t24.tga", "convert in.ppm -compress None t24.tga", "tgatoppm t24.tga > t24.ppm", RGB888},
+    {"top.tga", "convert in.ppm -compress None -orient TopLeft top.tga", "tgatoppm top.tga > top.ppm",
+     RGB888},
+    // tgatoppm ignores the right-to-left bit; ImageMagick's auto-orient honours both bits.
+    {"mirror.tga", "convert in.ppm -compress None -orient TopRight mirror.tga",
+     "convert mirror.tga -auto-orient -depth 8 mirror.ppm", RGB888},
+    {"t32.tga", "convert alpha.pam -compress None t32.tga",
+     "tgatoppm --alphaout=t32.pgm t32.tga > t32.ppm", ARGB8888},
+    {"t16.tga", "convert in.ppm -compress None -depth 5 t16.tga", "tgatoppm t16.tga > t16.ppm",
+     ARGB1555},
+    {"map24.tga", "convert in40.ppm -compress None -type Palette map24.tga",
+     "tgatoppm map24.tga > map24.ppm", INDEX8},
+    {"map16.tga", "convert in40.ppm -compress None -type Palette -depth 5 map16.tga",
+     "tgatoppm map16.tga > map16.ppm", INDEX8},
+    {"small.tga", "pamtotga -cmap -norle in16.ppm > small.tga 2>/dev/null",
+     "tgatoppm small.tga > small.ppm", INDEX8},
+    {"id.tga", "convert in.ppm -compress None -set comment 'made elsewhere' id.tga",
+     "tgatoppm id.tga > id.ppm", RGB888},
+};
+
+const Made kRefused[] = {
+    {"rle.tga", "convert in.ppm -compress RLE rle.tga", "", 0},
+    {"rlemap.tga", "convert in40.ppm -compress RLE -type Palette rlemap.tga", "", 0},
+    {"grey.tga", "convert in.ppm -compress None -type Grayscale grey.tga", "", 0},
+};
+
+class Tga : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/vek_tga_XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+    write_file(dir_ + "/in.ppm", ppm(kWidth, kHeight, 0, 7));
+    write_file(dir_ + "/in40.ppm", ppm(kWidth, kHeight, 40, 8));
+    write_file(dir_ + "/in16.ppm", ppm(kWidth, kHeight, 16, 9));
+    write_file(dir_ + "/alpha.pam", pam_with_alpha(kWidth, kHeight, 10));
+    std::vector<archive::MemberFile> members;
+    for (const Made& m : kValid) members.push_back({m.name, make(m.make, m.name)});
+    for (const Made& m : kRefused) members.push_back({m.name, make(m.make, m.name)});
+    for (const Made& m : kValid) ASSERT_EQ(run(m.decode), 0) << m.decode;
+    for (const auto& m : members) ASSERT_GT(m.bytes.size(), 18u) << m.name << " was not made";
+    add_derived(members);
+    ASSERT_EQ(archive::write_archive(dir_ + "/test.bin", members), "");
+    archive_ = std::make_unique<archive::DataArchive>((dir_ + "/test.bin").c_str());
+    ASSERT_TRUE(archive_->ok());
+  }
+  void TearDown() override {
+    archive_.reset();
+    if (!dir_.empty()) run("rm -rf '" + dir_ + "'");
+  }
+
+  int run(const std::string& command) { return std::system(("cd '" + dir_ + "' && " + command).c_str()); }
+  Bytes make(const char* command, const char* name) {
+    EXPECT_EQ(run(command), 0) << command;
+    return read_file(dir_ + "/" + name);
+  }
+
+  // Variants of the tools' files for what the tools do not write: 32-bit map entries, and
+  // damaged headers that must be refused.
+  void add_derived(std::vector<archive::MemberFile>& members) {
+    const Bytes map24 = read_file(dir_ + "/map24.tga");
+    Bytes map32(map24.begin(), map24.begin() + 18 + map24[0]);
+    const int entries = map24[5] | map24[6] << 8;
+    map32[7] = 32;
+    for (int i = 0; i < entries; ++i) {
+      const uint8_t* e = &map24[18 + map24[0] + 3 * i];
+      map32.insert(map32.end(), {e[0], e[1], e[2], uint8_t(0x80 + i)});
+    }
+    map32.insert(map32.end(), map24.begin() + 18 + map24[0] + 3 * entries, map24.end());
+    members.push_back({"map32.tga", map32});
+
+    const Bytes t24 = read_file(dir_ + "/t24.tga"), t16 = read_file(dir_ + "/t16.tga");
+    members.push_back({"longname.tif", Bytes(40, 0)});  // found first by a key cut to 19 characters
+    members.push_back({"longname.tga", t24});
+    Bytes damaged = t24;
+    damaged.pop_back();
+    members.push_back({"short.tga", damaged});
+    damaged = t16;
+    damaged[16] = 15;
+    members.push_back({"depth15.tga", damaged});
+    damaged = t16;
+    damaged[16] = 4;
+    members.push_back({"depth4.tga", damaged});
+    damaged = map24;
+    damaged[5] = 1, damaged[6] = 1;  // 257 entries
+    damaged.insert(damaged.begin() + 18, 3 * (257 - entries), 0);
+    members.push_back({"map257.tga", damaged});
+    damaged = t24;
+    damaged[1] = 1;  // a true-colour picture claiming a colour map
+    members.push_back({"t2map.tga", damaged});
+  }
+
+  // The loaded surface against the tool's decoding, both taken to ARGB8888 the way textures are.
+  // Decoded 5-bit channels are widened by the rule every 16-bit source follows.
+  void expect_same(Surface& s, const std::string& stem, bool check_alpha) {
+    Pnm colour = read_pnm(dir_ + "/" + stem + ".ppm");
+    ASSERT_EQ(colour.width, s.width()) << stem;
+    ASSERT_EQ(colour.height, s.height()) << stem;
+    Pnm alpha = check_alpha ? read_pnm(dir_ + "/" + stem + ".pgm") : Pnm();
+    ASSERT_TRUE(s.convert(Format(ARGB8888))) << stem;
+    const uint8_t* top = static_cast<uint8_t*>(s.lock());
+    for (int y = 0; y < s.height(); ++y) {
+      for (int x = 0; x < s.width(); ++x) {
+        const uint8_t* p = top + y * s.pitch() + 4 * x;
+        const uint8_t* t = &colour.samples[3 * (y * colour.width + x)];
+        for (int c = 0; c < 3; ++c) {
+          const int want = colour.maxval == 31 ? ((31 * (t[c] << 3)) / 255) << 3 : t[c];
+          ASSERT_EQ(p[2 - c], want) << stem << " at " << x << "," << y << " channel " << c;
+        }
+        if (check_alpha) {
+          ASSERT_EQ(p[3], alpha.samples[y * alpha.width + x]) << stem;
+        }
+      }
+    }
+    s.unlock();
+  }
+
+  std::string dir_;
+  std::unique_ptr<archive::DataArchive> archive_;
+};
+
+TEST_F(Tga, ToolFilesDecodeAsTheToolsDecodeThem) {
+  for (const Made& m : kValid) {
+    for (int32_t order : {-1, BOTTOM_UP}) {
+      Surface s(nullptr, *archive_, m.name, -1, order);
+      ASSERT_TRUE(s.ok()) << m.name;
+      EXPECT_EQ(s.format().id, m.format) << m.name;
+      EXPECT_EQ(s.row_order(), order == -1 ? TOP_DOWN : BOTTOM_UP);
+      const std::string stem(m.name, std::string(m.name).find('.'));
+      expect_same(s, stem, m.format == ARGB8888);
+    }
+  }
+  // The headers are what the cases claim to cover.
+  EXPECT_EQ(read_file(dir_ + "/t24.tga")[17] & 0x30, 0x00);
+  EXPECT_EQ(read_file(dir_ + "/top.tga")[17] & 0x30, 0x20);
+  EXPECT_EQ(read_file(dir_ + "/mirror.tga")[17] & 0x30, 0x30);
+  EXPECT_GT(read_file(dir_ + "/id.tga")[0], 0);
+  EXPECT_EQ(read_file(dir_ + "/map16.tga")[7], 16);
+}
+
+TEST_F(Tga, ColourMapsFillThePalette) {
+  const Bytes small = read_file(dir_ + "/small.tga");
+  ASSERT_EQ(small[5] | small[6] << 8, 16);
+  Surface s(nullptr, *archive_, "small.tga");
+  ASSERT_TRUE(s.ok());
+  const uint32_t* e = s.palette()->entries();
+  for (int i = 0; i < 16; ++i) {
+    const uint8_t* m = &small[18 + small[0] + 3 * i];
+    EXPECT_EQ(e[i], uint32_t(m[0] | m[1] << 8 | m[2] << 16)) << i;
+  }
+  for (int i = 16; i < 256; ++i) ASSERT_EQ(e[i], 0u) << i;
+
+  Surface wide(nullptr, *archive_, "map32.tga");
+  ASSERT_TRUE(wide.ok());
+  const Bytes map24 = read_file(dir_ + "/map24.tga");
+  for (int i = 0; i < (map24[5] | map24[6] << 8); ++i) {
+    EXPECT_EQ(wide.palette()->entries()[i] >> 24, 0x80u + i);
+  }
+  expect_same(wide, "map24", false);
+}
+
+TEST_F(Tga, DamagedAndUnsupportedFilesAreRefused) {
+  for (const Made& m : kRefused) EXPECT_FALSE(Surface(nullptr, *archive_, m.name).ok()) << m.name;
+  for (const char* name : {"short.tga", "depth15.tga", "depth4.tga", "map257.tga", "t2map.tga",
+                           "missing.tga", "longname.tif"})
+    EXPECT_FALSE(Surface(nullptr, *archive_, name).ok()) << name;
+  EXPECT_EQ(read_file(dir_ + "/rle.tga")[2], 10);
+  EXPECT_EQ(read_file(dir_ + "/rlemap.tga")[2], 9);
+  EXPECT_EQ(read_file(dir_ + "/grey.tga")[2], 3);
+
+  EXPECT_FALSE(Surface(nullptr, *archive_, "t24.tga", -1, -1, 4).ok());
+  EXPECT_FALSE(Surface(nullptr, *archive_, "t24.tga", -1, -1, -1, 11).ok());
+  EXPECT_TRUE(Surface(nullptr, *archive_, "t24.tga", 30, -1, 0, 10).ok());
+}
+
+TEST_F(Tga, MembersAreFoundByTheirWholeName) {
+  // "Textures\longname.tga" is 21 characters; its first 19 would name "longname.tif".
+  Surface s(nullptr, *archive_, "Textures\\longname.tga");
+  ASSERT_TRUE(s.ok());
+  expect_same(s, "t24", false);
+
+  archive::library_archive().reopen((dir_ + "/test.bin").c_str());
+  Surface from_library(nullptr, "tex\\T24.TGA");
+  EXPECT_TRUE(from_library.ok());
+}
+
+}  // namespace
+}  // namespace display
