@@ -80,8 +80,8 @@ void DataArchive::open(const char* path) {
   off_t end = ::lseek(handle_, 0, SEEK_END);
   unsigned char magic[4];
   // Distances are 32-bit and results signed 32-bit, so a larger file cannot be addressed whole.
-  bool usable = end >= static_cast<off_t>(layout::kTrailerSize) &&
-                end <= std::numeric_limits<int32_t>::max();
+  bool usable =
+      end >= static_cast<off_t>(layout::kTrailerSize) && end <= std::numeric_limits<int32_t>::max();
   if (usable) {
     file_size_ = static_cast<uint32_t>(end);
     usable = read_at(handle_, file_size_ - 4, magic, 4) &&

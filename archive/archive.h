@@ -46,9 +46,9 @@ struct ArchiveEntry {
 // "train.3ds"; an empty key finds nothing).
 //
 // Sizes and positions are checked against the file: a directory that does not lie inside the file
-// in front of the trailer, or an archive larger than 2 GiB, leaves the archive not ok; an entry whose
-// member does not lie inside the file stays in the directory (it still shadows later matches) but
-// every operation on it fails as if nothing had matched.
+// in front of the trailer, or an archive larger than 2 GiB, leaves the archive not ok; an entry
+// whose member does not lie inside the file stays in the directory (it still shadows later matches)
+// but every operation on it fails as if nothing had matched.
 //
 // One handle and one file position serve every member: use from one thread at a time, and seek
 // before each read when interleaving members.

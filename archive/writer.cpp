@@ -39,8 +39,8 @@ std::string check_name_clashes(const std::vector<MemberFile>& members) {
     if (names[i].first.size() == shorter.size()) {
       return "duplicate member name \"" + *names[i].second + "\" (case does not count)";
     }
-    return "member name \"" + *names[i - 1].second + "\" is the start of \"" +
-           *names[i].second + "\": a lookup of it could find the other";
+    return "member name \"" + *names[i - 1].second + "\" is the start of \"" + *names[i].second +
+           "\": a lookup of it could find the other";
   }
   return "";
 }
@@ -78,8 +78,8 @@ std::string check_member_name(const std::string& name) {
 
 std::string write_archive(const std::string& path, const std::vector<MemberFile>& members) {
   if (members.size() > layout::kMaxCount) return "more than 65535 members";
-  uint64_t file_size = layout::kCountSize + layout::kTrailerSize +
-                       uint64_t{layout::kEntrySize} * members.size();
+  uint64_t file_size =
+      layout::kCountSize + layout::kTrailerSize + uint64_t{layout::kEntrySize} * members.size();
   for (const MemberFile& member : members) {
     std::string problem = check_member_name(member.name);
     if (!problem.empty()) return problem;
@@ -95,9 +95,9 @@ std::string write_archive(const std::string& path, const std::vector<MemberFile>
   if (file == nullptr) return "cannot create " + path + ": " + std::strerror(errno);
   bool written = true;
   for (const MemberFile& member : members) {
-    written = written && (member.bytes.empty() ||
-                          std::fwrite(member.bytes.data(), 1, member.bytes.size(), file) ==
-                              member.bytes.size());
+    written =
+        written && (member.bytes.empty() || std::fwrite(member.bytes.data(), 1, member.bytes.size(),
+                                                        file) == member.bytes.size());
   }
   std::vector<uint8_t> tail = directory_of(members, static_cast<uint32_t>(file_size));
   written = written && std::fwrite(tail.data(), 1, tail.size(), file) == tail.size();

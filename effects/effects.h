@@ -13,7 +13,7 @@ using Fixed16 = int32_t;  // 16.16 fixed point
 // A source pixel equal to this in all 32 bits is transparent (magenta with alpha 0).
 constexpr uint32_t COLOUR_KEY = 0x00FF00FF;
 
-// ---- Texture layout ------------------------------------------------------------------------------
+// ---- Texture layout -----------------------------------------------------------------------------
 // Span textures hold 256 x 256 texels in vertical strips 8 texels wide, so that a step in v stays
 // within one strip: texel (u, v) lives at (u mod 8) + 8 v + 2048 (u div 8).
 constexpr uint32_t kTextureTexels = 256 * 256;
@@ -22,7 +22,7 @@ constexpr uint32_t tiled_texel_index(uint32_t u, uint32_t v) {
   return (u & 7) + 8 * (v & 0xFF) + 2048 * ((u & 0xFF) >> 3);
 }
 
-// ---- Packed texture coordinates ------------------------------------------------------------------
+// ---- Packed texture coordinates -----------------------------------------------------------------
 // The span fillers keep u and v in two words laid out so that one addition and one shift give the
 // tiled texel index. The integer parts sit where the index needs them; the lowest fraction bit is
 // dropped so that each fraction (at most 0x7FFF) can never carry into the index.
@@ -32,9 +32,9 @@ constexpr uint32_t tiled_texel_index(uint32_t u, uint32_t v) {
 //   packed v    [   gap   ][   v 7..0    ][  gap   ][g][ v fraction 15..1 ]
 //   (u + v) >> 16: index = (u 7..3) << 11 | (v 7..0) << 3 | (u 2..0)
 //
-// A step is packed the same way with its gap bits set to ones, so that a carry out of one field runs
-// through the gap into the next; after each addition the gaps are cleared again. Carries out of bit
-// 31 are lost, so u and v wrap at 256.
+// A step is packed the same way with its gap bits set to ones, so that a carry out of one field
+// runs through the gap into the next; after each addition the gaps are cleared again. Carries out
+// of bit 31 are lost, so u and v wrap at 256.
 constexpr uint32_t kPackedUMask = 0xF8077FFF;  // u's fields; the rest are its gaps
 constexpr uint32_t kPackedVMask = 0x07F87FFF;  // v's fields
 
@@ -75,7 +75,7 @@ static_assert(step_packed_u(pack_u(0x00FFFFFF), pack_u_step(0x00000002)) == pack
               "u must wrap at 256");
 static_assert(unpack_v(pack_v(0x00AB1234)) == 0x00AB1234, "pack and unpack must agree");
 
-// ---- Span fillers ----------------------------------------------------------------------------------
+// ---- Span fillers -------------------------------------------------------------------------------
 // Stepping state the rasterizer sets before each span: the per-pixel steps in packed form, and for
 // span_tex_weighted the two constant weights, each a 16-bit weight w stored as w + 65536 w.
 extern uint32_t span_u_step;
@@ -94,7 +94,7 @@ void span_tex_weighted(Fixed16 u, Fixed16 v, int n, const uint32_t* texture, uin
 // Every channel: t / 2 + d / 2, each rounded down first.
 void span_tex_average(Fixed16 u, Fixed16 v, int n, const uint32_t* texture, uint32_t* destination);
 
-// ---- Row operations ----------------------------------------------------------------------------------
+// ---- Row operations -----------------------------------------------------------------------------
 // Pixels go in pairs: an odd n leaves the last pixel untouched.
 
 // Every channel: s / 2 + d / 2, each rounded down first.

@@ -32,7 +32,8 @@ const std::vector<const RowOperations*>& row_operation_sets() {
   static const RowOperations public_rows = {"public",    blend_average, fade_sub_level,
                                             fade_sub_15, blit_keyed,    crossfade_keyed};
   static const std::vector<const RowOperations*> sets = {
-      &public_rows, &kScalarRows,
+      &public_rows,
+      &kScalarRows,
 #ifdef VEK_EFFECTS_HAVE_SSE2
       &kSse2Rows,
 #endif

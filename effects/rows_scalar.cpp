@@ -14,7 +14,8 @@ void blend_average(const uint32_t* source, uint32_t* destination, int n) {
   for (int i = 0; i < paired(n); ++i) {
     uint32_t out = 0;
     for (int c = 0; c < 4; ++c) {
-      out |= ((channel(source[i], c) & 0xFE) / 2 + (channel(destination[i], c) & 0xFE) / 2) << 8 * c;
+      out |= ((channel(source[i], c) & 0xFE) / 2 + (channel(destination[i], c) & 0xFE) / 2)
+             << 8 * c;
     }
     destination[i] = out;
   }
@@ -66,7 +67,8 @@ void crossfade_keyed(const uint32_t* picture, uint32_t* destination, const uint3
 
 namespace effects {
 
-const RowOperations kScalarRows = {"scalar", scalar::blend_average, scalar::fade_sub_level, scalar::fade_sub_15,
-                                scalar::blit_keyed, scalar::crossfade_keyed};
+const RowOperations kScalarRows = {
+    "scalar",           scalar::blend_average,  scalar::fade_sub_level, scalar::fade_sub_15,
+    scalar::blit_keyed, scalar::crossfade_keyed};
 
 }  // namespace effects

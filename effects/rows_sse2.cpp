@@ -1,4 +1,5 @@
-// Row operations with SSE2: four pixels per 128-bit register, the last pair of a row in the low half.
+// Row operations with SSE2: four pixels per 128-bit register, two registers per step so that loads
+// and stores overlap, and the last pair of a row in the low half of one.
 #include "effects/effects.h"
 #include "effects/variants.h"
 
@@ -10,11 +11,15 @@ namespace effects::sse2 {
 namespace {
 
 struct Four {
-  static __m128i load(const uint32_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+  static __m128i load(const uint32_t* p) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  }
   static void store(uint32_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
 };
 struct Two {
-  static __m128i load(const uint32_t* p) { return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)); }
+  static __m128i load(const uint32_t* p) {
+    return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+  }
   static void store(uint32_t* p, __m128i v) { _mm_storel_epi64(reinterpret_cast<__m128i*>(p), v); }
 };
 
@@ -100,8 +105,9 @@ void crossfade_keyed(const uint32_t* picture, uint32_t* destination, const uint3
 
 namespace effects {
 
-const RowOperations kSse2Rows = {"sse2", sse2::blend_average, sse2::fade_sub_level, sse2::fade_sub_15,
-                                sse2::blit_keyed, sse2::crossfade_keyed};
+const RowOperations kSse2Rows = {
+    "sse2",           sse2::blend_average,  sse2::fade_sub_level, sse2::fade_sub_15,
+    sse2::blit_keyed, sse2::crossfade_keyed};
 
 }  // namespace effects
 

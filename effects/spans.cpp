@@ -44,7 +44,8 @@ void span_tex_alpha(Fixed16 u, Fixed16 v, int n, const uint32_t* texture, uint32
   });
 }
 
-void span_tex_weighted(Fixed16 u, Fixed16 v, int n, const uint32_t* texture, uint32_t* destination) {
+void span_tex_weighted(Fixed16 u, Fixed16 v, int n, const uint32_t* texture,
+                       uint32_t* destination) {
   const uint32_t wt = span_texel_weight & 0xFFFF;
   const uint32_t wd = span_dest_weight & 0xFFFF;
   fill_span(u, v, n, texture, destination, [wt, wd](uint32_t t, uint32_t d) {

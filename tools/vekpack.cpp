@@ -63,8 +63,8 @@ int create(const std::string& out, const std::vector<std::string>& files) {
 }
 
 int not_an_archive(const std::string& path) {
-  return fail(path + ": " + (fs::exists(path) ? "not an archive, or its directory is damaged"
-                                              : "no such file"));
+  return fail(path + ": " +
+              (fs::exists(path) ? "not an archive, or its directory is damaged" : "no such file"));
 }
 
 int list(const std::string& path) {
@@ -97,7 +97,8 @@ bool extract_entry(archive::DataArchive& archive, const archive::ArchiveEntry& e
   }
   fs::path out = dir / name;
   std::ofstream file(out, std::ios::binary);
-  file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  file.write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
   file.close();
   if (!file) {
     fail("cannot write " + out.string());

@@ -21,11 +21,15 @@ using Frame = std::vector<uint32_t>;
 
 struct Frames {
   Frame picture, screen, background, texture;
-  Frames() : picture(kWidth * kHeight), screen(picture.size()), background(picture.size()),
-             texture(effects::kTextureTexels) {
+  Frames()
+      : picture(kWidth * kHeight),
+        screen(picture.size()),
+        background(picture.size()),
+        texture(effects::kTextureTexels) {
     std::mt19937 rng(1);
     for (Frame* f : {&picture, &screen, &background, &texture}) {
-      for (uint32_t& p : *f) p = rng() % 8 == 0 ? effects::COLOUR_KEY : static_cast<uint32_t>(rng());
+      for (uint32_t& p : *f)
+        p = rng() % 8 == 0 ? effects::COLOUR_KEY : static_cast<uint32_t>(rng());
     }
   }
 };
@@ -86,9 +90,8 @@ BENCHMARK(BM_memcpy);
 template <typename RowFn>
 void add(const effects::RowOperations& set, const char* operation, RowFn row) {
   std::string name = std::string("BM_") + operation + "/" + set.name;
-  benchmark::RegisterBenchmark(name.c_str(), [row](benchmark::State& state) {
-    run_rows(state, row);
-  });
+  benchmark::RegisterBenchmark(name.c_str(),
+                               [row](benchmark::State& state) { run_rows(state, row); });
 }
 
 bool register_row_operations() {
@@ -96,16 +99,13 @@ bool register_row_operations() {
   static const int32_t background_weight = 131, picture_weight = 123;
   for (const effects::RowOperations* sets : effects::row_operation_sets()) {
     const effects::RowOperations set = *sets;
-    add(set, "blit_keyed", [&f, set](int at) {
-      set.blit_keyed(kWidth, &f.picture[at], &f.screen[at]);
-    });
+    add(set, "blit_keyed",
+        [&f, set](int at) { set.blit_keyed(kWidth, &f.picture[at], &f.screen[at]); });
     add(set, "fade_sub_15", [&f, set](int at) { set.fade_sub_15(kWidth, &f.screen[at]); });
-    add(set, "fade_sub_level", [&f, set](int at) {
-      set.fade_sub_level(100, kWidth, &f.picture[at], &f.screen[at]);
-    });
-    add(set, "blend_average", [&f, set](int at) {
-      set.blend_average(&f.picture[at], &f.screen[at], kWidth);
-    });
+    add(set, "fade_sub_level",
+        [&f, set](int at) { set.fade_sub_level(100, kWidth, &f.picture[at], &f.screen[at]); });
+    add(set, "blend_average",
+        [&f, set](int at) { set.blend_average(&f.picture[at], &f.screen[at], kWidth); });
     add(set, "crossfade_keyed", [&f, set](int at) {
       set.crossfade_keyed(&f.picture[at], &f.screen[at], &f.background[at], kWidth,
                           &background_weight, &picture_weight);
@@ -123,7 +123,8 @@ void BM_span(benchmark::State& state) {
   effects::span_v_step = effects::pack_v_step(0x00003000);
   effects::span_texel_weight = effects::pack_span_weight(100);
   effects::span_dest_weight = effects::pack_span_weight(155);
-  run_rows(state, [&f](int at) { Fill(at * 64, at * 16, kWidth, f.texture.data(), &f.screen[at]); });
+  run_rows(state,
+           [&f](int at) { Fill(at * 64, at * 16, kWidth, f.texture.data(), &f.screen[at]); });
 }
 BENCHMARK_TEMPLATE(BM_span, effects::span_tex_alpha)->Name("BM_span_tex_alpha");
 BENCHMARK_TEMPLATE(BM_span, effects::span_tex_weighted)->Name("BM_span_tex_weighted");

@@ -30,10 +30,10 @@ struct RawEntry {
 
 // An archive assembled byte by byte, so that tests can make its fields lie.
 struct RawArchive {
-  Bytes data;                  // member bytes, from offset 0
+  Bytes data;  // member bytes, from offset 0
   std::vector<RawEntry> entries;
-  int count = -1;              // -1: the number of entries
-  int64_t dir_distance = -1;   // -1: the true distance of the directory
+  int count = -1;             // -1: the number of entries
+  int64_t dir_distance = -1;  // -1: the true distance of the directory
   const char* magic = "DATA";
 
   Bytes build() const {
@@ -57,7 +57,8 @@ struct RawArchive {
 // Entries for members laid out back to back in data; distances follow from the final file size.
 RawArchive with_members(const std::vector<std::pair<std::string, std::string>>& members) {
   RawArchive raw;
-  for (const auto& [name, body] : members) raw.data.insert(raw.data.end(), body.begin(), body.end());
+  for (const auto& [name, body] : members)
+    raw.data.insert(raw.data.end(), body.begin(), body.end());
   uint32_t file_size = static_cast<uint32_t>(raw.data.size() + 2 + 21 * members.size() + 8);
   uint32_t offset = 0;
   for (const auto& [name, body] : members) {
@@ -105,8 +106,9 @@ const std::vector<std::pair<std::string, std::string>> kPictures = {
 TEST(DataArchive, LookupUsesFileNameAndExtensionOnly) {
   archive::DataArchive a(write_file("lookup", with_members(kPictures).build()).c_str());
   ASSERT_TRUE(a.ok());
-  for (const char* path : {"present.tga", "tex\\present.tga", "TEX\\PRESENT.TGA", "c:tex/present.tga",
-                           "Textures/deep\\present.tga", "C:present.tga", "present.t", "pres"}) {
+  for (const char* path :
+       {"present.tga", "tex\\present.tga", "TEX\\PRESENT.TGA", "c:tex/present.tga",
+        "Textures/deep\\present.tga", "C:present.tga", "present.t", "pres"}) {
     EXPECT_EQ(read_whole(a, path), "PRESENT-BYTES") << path;
   }
   for (const char* path : {"train.3ds", "train.3d", "TRAIN.3DS", "scenes/train."}) {
@@ -114,7 +116,8 @@ TEST(DataArchive, LookupUsesFileNameAndExtensionOnly) {
   }
   EXPECT_EQ(read_whole(a, "tex\\vek.tga"), "vek picture");
   // Longer than the stored name, another name, an empty key or no key at all: nothing matches.
-  for (const char* path : {"train.3dsx", "present.tga.bak", "missing.tga", "", "tex\\", "tex/", "c:"}) {
+  for (const char* path :
+       {"train.3dsx", "present.tga.bak", "missing.tga", "", "tex\\", "tex/", "c:"}) {
     EXPECT_EQ(a.member_size(path), -1) << path;
     EXPECT_EQ(a.seek_member(path, 0, 0), -1) << path;
     EXPECT_EQ(a.seek_to_member(path), -1) << path;
@@ -125,8 +128,8 @@ TEST(DataArchive, LookupUsesFileNameAndExtensionOnly) {
 
 TEST(DataArchive, FirstMatchInDirectoryOrderWins) {
   archive::DataArchive a(
-      write_file("order", with_members({{"a.tga", "long"}, {"a.tg", "short"}, {"A.TGA", "dup"}})
-                              .build())
+      write_file("order",
+                 with_members({{"a.tga", "long"}, {"a.tg", "short"}, {"A.TGA", "dup"}}).build())
           .c_str());
   ASSERT_TRUE(a.ok());
   EXPECT_EQ(read_whole(a, "a.tg"), "long");
@@ -139,8 +142,14 @@ TEST(DataArchive, FirstMatchInDirectoryOrderWins) {
 TEST(DataArchive, ReadMemberCounts) {
   archive::DataArchive a(write_file("counts", with_members(kPictures).build()).c_str());
   ASSERT_TRUE(a.ok());
-  struct Case { uint32_t max; const char* expect; } cases[] = {
-      {0, "PRESENT-BYTES"}, {13, "PRESENT-BYTES"}, {1000, "PRESENT-BYTES"}, {7, "PRESENT"}, {1, "P"}};
+  struct Case {
+    uint32_t max;
+    const char* expect;
+  } cases[] = {{0, "PRESENT-BYTES"},
+               {13, "PRESENT-BYTES"},
+               {1000, "PRESENT-BYTES"},
+               {7, "PRESENT"},
+               {1, "P"}};
   for (const Case& c : cases) {
     char buffer[32];
     std::memset(buffer, '#', sizeof buffer);
@@ -152,8 +161,8 @@ TEST(DataArchive, ReadMemberCounts) {
 
 TEST(DataArchive, SeekOriginsCountFromTheMember) {
   std::string body = "0123456789abcdefghij";
-  archive::DataArchive a(write_file("seek", with_members({{"pad.bin", "xxxxx"}, {"m.bin", body}})
-                                                .build()).c_str());
+  archive::DataArchive a(
+      write_file("seek", with_members({{"pad.bin", "xxxxx"}, {"m.bin", body}}).build()).c_str());
   ASSERT_TRUE(a.ok());
   char c = 0;
   // Origin 1 counts from the member's start wherever the handle was.
@@ -222,12 +231,13 @@ TEST(DataArchive, EmptyDirectoryIsAnArchive) {
 }
 
 TEST(DataArchive, LyingDirectoryIsRejected) {
-  struct Case { const char* tag; int count; int64_t distance; } cases[] = {
-      {"dir_beyond_start", -1, 1000},
-      {"dir_over_trailer", -1, 9},
-      {"dir_zero", -1, 0},
-      {"count_too_big", 4, -1},
-      {"count_max", 0xFFFF, -1},
+  struct Case {
+    const char* tag;
+    int count;
+    int64_t distance;
+  } cases[] = {
+      {"dir_beyond_start", -1, 1000}, {"dir_over_trailer", -1, 9}, {"dir_zero", -1, 0},
+      {"count_too_big", 4, -1},       {"count_max", 0xFFFF, -1},
   };
   for (const Case& c : cases) {
     RawArchive raw = with_members(kPictures);
@@ -240,8 +250,11 @@ TEST(DataArchive, LyingDirectoryIsRejected) {
 }
 
 TEST(DataArchive, MembersOutsideTheFileAreUnreadable) {
-  RawArchive raw = with_members({{"good.bin", "good"}, {"far.bin", "x"}, {"long.bin", "yy"},
-                                  {"far.bin", "z"}, {"thirteen.txt!", "13"}});
+  RawArchive raw = with_members({{"good.bin", "good"},
+                                 {"far.bin", "x"},
+                                 {"long.bin", "yy"},
+                                 {"far.bin", "z"},
+                                 {"thirteen.txt!", "13"}});
   raw.entries[1].distance = static_cast<uint32_t>(raw.build().size()) + 1;  // before the file
   raw.entries[2].size = raw.entries[2].distance + 1;                        // past its end
   archive::DataArchive a(write_file("members_outside", raw.build()).c_str());
@@ -271,8 +284,10 @@ TEST(DataArchive, MembersOutsideTheFileAreUnreadable) {
 }
 
 TEST(ArchiveWriter, RoundTripsAndRefusesBadNames) {
-  std::vector<archive::MemberFile> members = {
-      {"vek.tga", Bytes(300, 7)}, {"empty.dat", {}}, {"train.3ds", Bytes{1, 2, 3}}, {"abcdefgh.xyz", {9}}};
+  std::vector<archive::MemberFile> members = {{"vek.tga", Bytes(300, 7)},
+                                              {"empty.dat", {}},
+                                              {"train.3ds", Bytes{1, 2, 3}},
+                                              {"abcdefgh.xyz", {9}}};
   std::string path = temp_path("written");
   ASSERT_EQ(archive::write_archive(path, members), "");
   archive::DataArchive a(path.c_str());
@@ -290,7 +305,10 @@ TEST(ArchiveWriter, RoundTripsAndRefusesBadNames) {
   }
   EXPECT_EQ(entry, nullptr);
 
-  struct Refusal { std::vector<std::string> names; const char* reason; } refusals[] = {
+  struct Refusal {
+    std::vector<std::string> names;
+    const char* reason;
+  } refusals[] = {
       {{"twelve.chars", "longer.name.x"}, "longer than 12"},
       {{""}, "empty"},
       {{"tex\\a.tga"}, "not a plain file name"},

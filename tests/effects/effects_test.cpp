@@ -12,7 +12,7 @@ namespace {
 using Row = std::vector<uint32_t>;
 using effects::COLOUR_KEY;
 
-// ---- Expected results, one byte at a time -----------------------------------------------------------
+// ---- Expected results, one byte at a time -------------------------------------------------------
 
 uint8_t byte_of(uint32_t pixel, int i) { return static_cast<uint8_t>(pixel >> (8 * i)); }
 
@@ -39,7 +39,7 @@ uint32_t expect_crossfade(uint32_t p, uint32_t b, int wb, int wp) {
   });
 }
 
-// ---- Inputs -------------------------------------------------------------------------------------------
+// ---- Inputs -------------------------------------------------------------------------------------
 
 // Random pixels with keyed ones, black, white and near-key values mixed in.
 Row random_row(std::mt19937& rng, int n) {
@@ -52,7 +52,7 @@ Row random_row(std::mt19937& rng, int n) {
 // Row lengths around the four-pixel blocks; odd ones leave their last pixel alone.
 const int kLengths[] = {1, 2, 3, 4, 6, 7, 8, 86, 318, 319, 320};
 
-// ---- Row operations -----------------------------------------------------------------------------------
+// ---- Row operations -----------------------------------------------------------------------------
 
 TEST(RowOperations, KnownValues) {
   for (const effects::RowOperations* set : effects::row_operation_sets()) {
@@ -118,7 +118,7 @@ TEST(RowOperations, RandomRowsMatchPerByteFormulas) {
   }
 }
 
-// ---- Span fillers -------------------------------------------------------------------------------------
+// ---- Span fillers -------------------------------------------------------------------------------
 
 // Texel (u, v) of the strip-tiled texture, addressed without the packing helpers.
 uint32_t texel(const Row& texture, uint32_t u, uint32_t v) {
@@ -127,15 +127,16 @@ uint32_t texel(const Row& texture, uint32_t u, uint32_t v) {
 
 // The coordinate of pixel k as the span walks it: 15 fraction bits, the integer part modulo 256.
 uint32_t walked(effects::Fixed16 start, effects::Fixed16 step, int k) {
-  uint32_t position = static_cast<uint32_t>(start >> 1) + static_cast<uint32_t>(k) *
-                                                              static_cast<uint32_t>(step >> 1);
+  uint32_t position = static_cast<uint32_t>(start >> 1) +
+                      static_cast<uint32_t>(k) * static_cast<uint32_t>(step >> 1);
   return (position >> 15) % 256;
 }
 
 uint32_t expect_alpha(uint32_t t, uint32_t d) {
   int a = byte_of(t, 3);
   return per_byte([&](int i) {
-    return i == 3 ? byte_of(t, 3) * 255 >> 8 : (byte_of(t, i) * (255 - a) >> 8) + (byte_of(d, i) * a >> 8);
+    return i == 3 ? byte_of(t, 3) * 255 >> 8
+                  : (byte_of(t, i) * (255 - a) >> 8) + (byte_of(d, i) * a >> 8);
   });
 }
 uint32_t expect_weighted(uint32_t t, uint32_t d, int wt, int wd) {
@@ -209,8 +210,9 @@ TEST(PackedCoordinates, RoundTripAndIndex) {
     auto v = static_cast<effects::Fixed16>(rng() & 0x00FFFFFE);
     EXPECT_EQ(effects::unpack_u(effects::pack_u(u)), u);
     EXPECT_EQ(effects::unpack_v(effects::pack_v(v)), v);
-    EXPECT_EQ(effects::packed_texel_index(effects::pack_u(u), effects::pack_v(v)),
-              effects::tiled_texel_index(static_cast<uint32_t>(u) >> 16, static_cast<uint32_t>(v) >> 16));
+    EXPECT_EQ(
+        effects::packed_texel_index(effects::pack_u(u), effects::pack_v(v)),
+        effects::tiled_texel_index(static_cast<uint32_t>(u) >> 16, static_cast<uint32_t>(v) >> 16));
   }
 }
 

@@ -87,7 +87,8 @@ TEST_F(Vekpack, CreateListExtract) {
         << name;
   }
   // Members named as the intro names them; the files get the stored names.
-  Result some = vekpack("extract " + at("vek.bin") + " train.3d 'tex\\present.tga' -C " + at("some"));
+  Result some =
+      vekpack("extract " + at("vek.bin") + " train.3d 'tex\\present.tga' -C " + at("some"));
   ASSERT_EQ(some.status, 0) << some.output;
   EXPECT_EQ(slurp(at("some/train.3ds")), slurp(at("in/train.3ds")));
   EXPECT_TRUE(fs::exists(at("some/Present.TGA")));
@@ -99,7 +100,10 @@ TEST_F(Vekpack, RefusesWithAMessage) {
   spit(at("in/b/PIC.TGA"), "b");
   spit(at("in/thirteen1.tga"), "c");
   spit(at("not.bin"), "no trailer here, data");
-  struct Case { std::string args; std::string message; } cases[] = {
+  struct Case {
+    std::string args;
+    std::string message;
+  } cases[] = {
       {"create " + at("out.bin") + " " + at("in/thirteen1.tga"), "longer than 12 characters"},
       {"create " + at("out.bin") + " " + at("in/a/pic.tga") + " " + at("in/b/PIC.TGA"),
        "duplicate member name"},
