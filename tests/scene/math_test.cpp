@@ -16,6 +16,12 @@ void expect_matrix_near(const Matrix& a, const Matrix& b, float tolerance) {
     for (int i = 0; i < 12; ++i) EXPECT_NEAR(x[i], y[i], tolerance) << "element " << i;
 }
 
+void expect_vector_near(const Vector& a, const Vector& b, float tolerance) {
+    EXPECT_NEAR(a.x, b.x, tolerance);
+    EXPECT_NEAR(a.y, b.y, tolerance);
+    EXPECT_NEAR(a.z, b.z, tolerance);
+}
+
 void expect_quat_near(const Quaternion& a, const Quaternion& b, float tolerance) {
     EXPECT_NEAR(a.w, b.w, tolerance);
     EXPECT_NEAR(a.x, b.x, tolerance);
@@ -74,9 +80,7 @@ TEST(Math, AffineProductComposesPointTransforms) {
     mat_mul_point(&ab, &p, &via_product);
     mat_mul_point(&kB, &p, &via_b);
     mat_mul_point(&kA, &via_b, &via_both);
-    EXPECT_NEAR(via_product.x, via_both.x, 1e-4f);
-    EXPECT_NEAR(via_product.y, via_both.y, 1e-4f);
-    EXPECT_NEAR(via_product.z, via_both.z, 1e-4f);
+    expect_vector_near(via_product, via_both, 1e-4f);
 
     // m * T(v) moves the point by v before m.
     const Vector t = {1, 2, 3};
@@ -86,9 +90,7 @@ TEST(Math, AffineProductComposesPointTransforms) {
     mat_mul_point(&translated, &p, &moved);
     vec_add(&p, &t, &shifted);
     mat_mul_point(&kA, &shifted, &expected);
-    EXPECT_NEAR(moved.x, expected.x, 1e-4f);
-    EXPECT_NEAR(moved.y, expected.y, 1e-4f);
-    EXPECT_NEAR(moved.z, expected.z, 1e-4f);
+    expect_vector_near(moved, expected, 1e-4f);
 }
 
 TEST(Math, FrameInverseGivesFrameCoordinates) {
@@ -101,9 +103,7 @@ TEST(Math, FrameInverseGivesFrameCoordinates) {
     const Vector p = {-4, 6, -1};
     Vector local;
     mat_mul_normal(&inverse, &p, &local);
-    EXPECT_FLOAT_EQ(local.x, 3);
-    EXPECT_FLOAT_EQ(local.y, 4);
-    EXPECT_FLOAT_EQ(local.z, -2);
+    expect_vector_near(local, Vector{3, 4, -2}, 1e-6f);
 
     const Matrix singular = {1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0};
     EXPECT_EQ(mat_frame_inverse(&singular, &inverse), 13);
