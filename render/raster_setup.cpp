@@ -13,12 +13,15 @@ namespace {
 // inside 64 bits; that is +-16384 texels or intensity levels, far beyond what lighting produces.
 constexpr double kFixedLimit = 1073741824.0;
 
-// To 16.16, rounded to nearest (ties to even, the default rounding), saturating; NaN becomes 0.
-Fixed16 ToFixed(double value) {
+// To 16.16, rounded to nearest with ties to even, saturating; NaN becomes 0. Adding and
+// subtracting 1.5 * 2^52 leaves no fraction bits, so the sum itself is rounded to an integer (by
+// the default rounding, to nearest even) without a call into the maths library.
+inline Fixed16 ToFixed(double value) {
   if (!(value == value)) return 0;
   if (value >= kFixedLimit) return static_cast<Fixed16>(kFixedLimit);
   if (value <= -kFixedLimit) return static_cast<Fixed16>(-kFixedLimit);
-  return static_cast<Fixed16>(std::nearbyint(value));
+  constexpr double kRoundingBias = 6755399441055744.0;
+  return static_cast<Fixed16>((value + kRoundingBias) - kRoundingBias);
 }
 
 int32_t Outcode(float x, float y) {
@@ -89,6 +92,18 @@ int ClipTriangle(const FloatVertex* v, int clipped, const FloatVertex** result) 
   return n;
 }
 
+// Rounding while clipping may leave a new vertex a hair outside a line clipped earlier; holding
+// every vertex inside the rectangle keeps all spans inside it, and so inside the frame.
+void HoldInsideClipRectangle(Polygon& polygon) {
+  const Fixed16 min_x = ToFixed(clipMinX * 65536.0), max_x = ToFixed(clipMaxX * 65536.0);
+  const Fixed16 min_y = ToFixed(clipMinY * 65536.0), max_y = ToFixed(clipMaxY * 65536.0);
+  for (int i = 0; i < polygon.count; ++i) {
+    FixedVertex& f = polygon.vertex[i];
+    f.x = f.x < min_x ? min_x : f.x > max_x ? max_x : f.x;
+    f.y = f.y < min_y ? min_y : f.y > max_y ? max_y : f.y;
+  }
+}
+
 bool Finite(const FloatVertex& v, int used) {
   bool finite = std::isfinite(v.x) && std::isfinite(v.y);
   for (int k = 0; k < used; ++k) finite = finite && std::isfinite(v.attribute[k]);
@@ -121,20 +136,15 @@ bool SetUpTriangle(FloatVertex* v, int clipped, int used, Polygon& polygon) {
     if (n < 3) return false;
   }
 
-  // Rounding while clipping may leave a new vertex a hair outside a line clipped earlier; holding
-  // every vertex inside the rectangle keeps all spans inside it, and so inside the frame.
-  const Fixed16 min_x = ToFixed(clipMinX * 65536.0), max_x = ToFixed(clipMaxX * 65536.0);
-  const Fixed16 min_y = ToFixed(clipMinY * 65536.0), max_y = ToFixed(clipMaxY * 65536.0);
   polygon.count = n;
   for (int i = 0; i < n; ++i) {
     const FloatVertex& c = corners[i];
     FixedVertex& f = polygon.vertex[i];
     f.x = ToFixed(c.x * 65536.0);
     f.y = ToFixed(c.y * 65536.0);
-    f.x = f.x < min_x ? min_x : f.x > max_x ? max_x : f.x;
-    f.y = f.y < min_y ? min_y : f.y > max_y ? max_y : f.y;
     for (int k = 0; k < used; ++k) f.attribute[k] = ToFixed(c.attribute[k] * 65536.0);
   }
+  if (corners != v) HoldInsideClipRectangle(polygon);
   return true;
 }
 

@@ -1,0 +1,63 @@
+#include "render/sort.h"
+
+#include <climits>
+#include <cmath>
+#include <utility>
+
+#include "render/messages.h"
+
+namespace render {
+namespace {
+
+bool Before(const SortEntry& a, const SortEntry& b) { return CompareSortEntries(a, b) < 0; }
+
+void SiftDown(SortEntry* table, int root, int n) {
+  for (;;) {
+    int child = 2 * root + 1;
+    if (child >= n) return;
+    if (child + 1 < n && Before(table[child], table[child + 1])) ++child;
+    if (!Before(table[root], table[child])) return;
+    std::swap(table[root], table[child]);
+    root = child;
+  }
+}
+
+}  // namespace
+
+void AllocFaceSortTable(scene::Scene* scene) {
+  size_t faces = 0;
+  for (const scene::WorldNode* node = scene->world; node; node = node->next) {
+    if (node->type != scene::WORLD_OBJECT || !node->record) continue;
+    const int32_t count = static_cast<const scene::Object*>(node->record)->face_count;
+    if (count > 0) faces += static_cast<size_t>(count);
+  }
+  scene->sort_table =
+      TrackedCalloc(sizeof(SortEntry), faces + kFlareSlots, "face_sort_table[]", __FILE__, __LINE__);
+}
+
+void FreeFaceSortTable(scene::Scene* scene) {
+  TrackedFree(scene->sort_table, __FILE__, __LINE__);
+  scene->sort_table = nullptr;
+}
+
+int CompareSortEntries(const SortEntry& a, const SortEntry& b) {
+  const float difference = a.key - b.key;
+  // Keys that are not numbers (or two equal infinities) compare equal, huge distances saturate:
+  // the result stays a well-defined int whatever the keys.
+  if (!(difference == difference)) return 0;
+  if (difference >= 2147483648.0f) return -INT_MAX;
+  if (difference <= -2147483648.0f) return INT_MAX;
+  return -static_cast<int>(std::nearbyint(difference));
+}
+
+// Heap sort: in place, and safe with a comparison under which "equal" is not transitive (keys a
+// and c may differ by 0.8 while both equal b), which general sorts built on partitioning are not.
+void SortFaces(SortEntry* table, int n) {
+  for (int i = n / 2 - 1; i >= 0; --i) SiftDown(table, i, n);
+  for (int end = n - 1; end > 0; --end) {
+    std::swap(table[0], table[end]);
+    SiftDown(table, 0, end);
+  }
+}
+
+}  // namespace render

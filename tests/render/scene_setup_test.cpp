@@ -1,0 +1,222 @@
+// Face sorting, the scene optimizer, the ambient colour and the load options.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "render/optimize.h"
+#include "render/settings.h"
+#include "render/sort.h"
+#include "scene/kf.h"
+#include "scene/library.h"
+
+namespace {
+
+using render::SortEntry;
+
+// A scene built by hand the way the readers allocate, so that the scene library frees it.
+struct SceneBuilder {
+  scene::Scene* s = nullptr;
+  int32_t next_id = 0;
+  SceneBuilder() { scene::kf_scene_new(&s); }
+  ~SceneBuilder() {
+    scene::kf_world_free(s);
+    scene::kf_motion_free(s);
+    std::free(s);
+  }
+  scene::Object* Object(const char* name, int vertices, std::vector<int32_t> face_materials,
+                        uint32_t flags = 0) {
+    auto* o = static_cast<scene::Object*>(std::calloc(1, sizeof(scene::Object)));
+    o->name = scene::kf_copy_name(name);
+    o->id = next_id++;
+    o->flags = flags;
+    o->vertex_count = vertices;
+    o->vertices = static_cast<scene::Vertex*>(std::calloc(vertices + 1, sizeof(scene::Vertex)));
+    o->face_count = static_cast<int32_t>(face_materials.size());
+    o->faces = static_cast<scene::Face*>(std::calloc(face_materials.size() + 1, sizeof(scene::Face)));
+    for (size_t i = 0; i < face_materials.size(); ++i) o->faces[i].material = face_materials[i];
+    scene::kf_append_world(s, scene::WORLD_OBJECT, o);
+    return o;
+  }
+  scene::Material* Material(const char* name) {
+    auto* m = static_cast<scene::Material*>(std::calloc(1, sizeof(scene::Material)));
+    m->name = scene::kf_copy_name(name);
+    m->id = next_id++;
+    m->texture_map.filename = scene::kf_copy_name("wood.tga");
+    scene::kf_append_world(s, scene::WORLD_MATERIAL, m);
+    return m;
+  }
+  void Ambient(float r, float g, float b) {
+    auto* a = static_cast<scene::Ambient*>(std::calloc(1, sizeof(scene::Ambient)));
+    a->name = scene::kf_copy_name("$AMBIENT$");
+    a->color = {r, g, b};
+    scene::kf_append_world(s, scene::WORLD_AMBIENT, a);
+  }
+  void Animate(void* record) {
+    auto* node = static_cast<scene::KeyframerNode*>(std::calloc(1, sizeof(scene::KeyframerNode)));
+    node->type = scene::NODE_OBJECT;
+    node->record = record;
+    if (s->keyframer_tail) s->keyframer_tail->next = node;
+    else s->keyframer = node;
+    s->keyframer_tail = node;
+  }
+  std::vector<std::string> Names(uint32_t type) const {
+    std::vector<std::string> names;
+    for (const scene::WorldNode* node = s->world; node; node = node->next)
+      if (node->type == type) names.push_back(*static_cast<char* const*>(node->record));
+    return names;
+  }
+};
+
+TEST(FaceSort, ComparisonIsTheNegatedRoundedDifference) {
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const float inf = std::numeric_limits<float>::infinity();
+  struct Case {
+    float a, b;
+    int expected;
+  };
+  const Case cases[] = {
+      {10.4f, 10.0f, 0},  {10.0f, 10.4f, 0},   {10.6f, 10.0f, -1}, {10.0f, 10.6f, 1},
+      {12.5f, 10.0f, -2}, {13.5f, 10.0f, -4},  {0.5f, 0.0f, 0},    {1.5f, 0.0f, -2},
+      {1000.0f, 3.0f, -997}, {nan, 1.0f, 0},   {inf, inf, 0},      {inf, 0.0f, -2147483647},
+      {-3e30f, 3e30f, 2147483647},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(render::CompareSortEntries({c.a, nullptr}, {c.b, nullptr}), c.expected) << c.a << " " << c.b;
+}
+
+TEST(FaceSort, SortsLargestKeyFirstAndKeepsEveryItem) {
+  std::mt19937 rng(17);
+  for (int n : {0, 1, 2, 3, 7, 100, 2048}) {
+    std::vector<SortEntry> table(n);
+    std::vector<int> items(n);
+    for (int i = 0; i < n; ++i) table[i] = {float(int(rng() % 500)) * 1.5f, &items[i]};  // 1.5 apart or equal
+    render::SortFaces(table.data(), n);
+    std::vector<int> seen(n, 0);
+    for (int i = 0; i < n; ++i) {
+      ++seen[static_cast<int*>(table[i].item) - items.data()];
+      if (i > 0) ASSERT_GE(table[i - 1].key, table[i].key) << n << " at " << i;
+    }
+    for (int i = 0; i < n; ++i) ASSERT_EQ(seen[i], 1) << n;
+  }
+  // Keys closer than 0.5 are equal to the comparison, which makes "equal" non-transitive, and keys
+  // that are not numbers are equal to everything: the sort stays in bounds and keeps every item.
+  std::vector<SortEntry> table(3000);
+  std::vector<int> items(table.size());
+  std::uniform_real_distribution<float> key(0, 40);
+  for (size_t i = 0; i < table.size(); ++i)
+    table[i] = {i % 97 == 0 ? std::numeric_limits<float>::quiet_NaN() : key(rng), &items[i]};
+  render::SortFaces(table.data(), static_cast<int>(table.size()));
+  std::vector<int> seen(table.size(), 0);
+  for (const SortEntry& e : table) ++seen[static_cast<int*>(e.item) - items.data()];
+  for (int count : seen) ASSERT_EQ(count, 1);
+}
+
+TEST(FaceSort, TableHasRoomForEveryFaceAndEveryFlare) {
+  for (int objects = 0; objects < 3; ++objects) {
+    SceneBuilder b;
+    if (objects > 0) b.Object("box", 8, std::vector<int32_t>(12, 0));
+    if (objects > 1) b.Object("hidden", 3, std::vector<int32_t>(5, 0), scene::OBJECT_HIDDEN);
+    b.Material("wood");
+    render::AllocFaceSortTable(b.s);
+    ASSERT_NE(b.s->sort_table, nullptr);
+    const int capacity = (objects > 0 ? 12 : 0) + (objects > 1 ? 5 : 0) + render::kFlareSlots;
+    auto* table = static_cast<SortEntry*>(b.s->sort_table);
+    // Zero-filled, and every slot writable (the sanitizer build checks the bound).
+    for (int i = 0; i < capacity; ++i) {
+      EXPECT_EQ(table[i].key, 0.0f);
+      EXPECT_EQ(table[i].item, nullptr);
+      table[i] = {float(i), &table[i]};
+    }
+    render::FreeFaceSortTable(b.s);
+    EXPECT_EQ(b.s->sort_table, nullptr);
+    render::FreeFaceSortTable(b.s);
+  }
+}
+
+std::string Captured(void (*run)(SceneBuilder&), SceneBuilder& b) {
+  setenv("VEK_VERBOSE", "1", 1);  // before the first note of this process
+  testing::internal::CaptureStderr();
+  run(b);
+  return testing::internal::GetCapturedStderr();
+}
+
+TEST(Optimizer, RemovesEmptyObjectsThenTheMaterialsNoFaceUses) {
+  SceneBuilder b;
+  scene::Material* wood = b.Material("wood");
+  scene::Material* glass = b.Material("glass");
+  b.Material("stone");
+  b.Object("table", 4, {wood->id, wood->id});
+  b.Object("pane", 4, {});                 // vertices but no faces
+  b.Object("nothing", 0, {glass->id, wood->id});  // faces but no vertices: glass goes with it
+  scene::Object* dummy = b.Object("$$$DUMMY", 0, {});
+  b.Animate(dummy);
+  b.Ambient(0.1f, 0.2f, 0.3f);
+
+  const std::string notes = Captured([](SceneBuilder& b) { EXPECT_EQ(render::OptimizeScene(b.s, 1), 1); }, b);
+  EXPECT_EQ(notes,
+            "\nTrying to optimize scene... Please wait..."
+            "\nOptimizer: object 'pane' has 0 vertices or 0 faces! Deleted."
+            "\nOptimizer: object 'nothing' has 0 vertices or 0 faces! Deleted."
+            "\nOptimizer: material 'glass' is unused! Deleted."
+            "\nOptimizer: material 'stone' is unused! Deleted.");
+  // The keyframer's dummy stays: the keyframer writes its matrix every frame.
+  EXPECT_EQ(b.Names(scene::WORLD_OBJECT), (std::vector<std::string>{"table", "$$$DUMMY"}));
+  EXPECT_EQ(b.Names(scene::WORLD_MATERIAL), std::vector<std::string>{"wood"});
+  int removed = 0, nodes = 0;
+  for (const scene::WorldNode* node = b.s->world; node; node = node->next, ++nodes)
+    if (node->type == 0) removed += node->record == nullptr;
+  EXPECT_EQ(nodes, 8);
+  EXPECT_EQ(removed, 4);
+
+  // Silent unless asked, and nothing left to remove the second time.
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(render::OptimizeScene(b.s, 0), 1);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(b.Names(scene::WORLD_OBJECT).size(), 2u);
+}
+
+TEST(Optimizer, AmbientColourIsTakenOnlyWithTint) {
+  SceneBuilder b;
+  b.Material("wood");
+  render::ambientColour = {};
+  render::ambientTint = 0;
+  EXPECT_EQ(render::SetupAmbient(b.s), 1);
+  render::ambientTint = 1;
+  EXPECT_EQ(render::SetupAmbient(b.s), 0);
+  EXPECT_EQ(render::ambientColour.red, 1.0f);
+
+  b.Ambient(0.2f, 0.5f, 1.0f);
+  b.Ambient(0.9f, 0.9f, 0.9f);
+  const std::string note = Captured([](SceneBuilder& b) { EXPECT_EQ(render::SetupAmbient(b.s), 1); }, b);
+  EXPECT_EQ(note, "\n scene ambient color: R=51 G=128 B=255 \n");
+  EXPECT_EQ(render::ambientColour.red, 0.2f);
+  EXPECT_EQ(render::ambientColour.green, 0.5f);
+  EXPECT_EQ(render::ambientColour.blue, 1.0f);
+  render::ambientTint = 0;
+  render::ambientColour = {};
+}
+
+TEST(Optimizer, LoadOptionsAreOneBitPerSetting) {
+  int32_t* settings[] = {&render::loadOption0, &render::loadOption1, &render::loadOption2,
+                         &render::loadOption3, &render::loadOption4, &render::loadOption5,
+                         &render::loadOption6};
+  for (int32_t* s : settings) *s = 0;
+  EXPECT_EQ(render::BuildLoadOptions(), 0u);
+  for (int i = 0; i < 7; ++i) {
+    *settings[i] = i % 2 ? -1 : 7;
+    EXPECT_EQ(render::BuildLoadOptions(), 1u << i);
+    *settings[i] = 0;
+  }
+  const int32_t scenes[] = {1, 1, 1, 1, 0, 0, 0};
+  for (int i = 0; i < 7; ++i) *settings[i] = scenes[i];
+  EXPECT_EQ(render::BuildLoadOptions(), 15u);
+  for (int32_t* s : settings) *s = 0;
+}
+
+}  // namespace
