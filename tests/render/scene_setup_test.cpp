@@ -100,7 +100,9 @@ TEST(FaceSort, SortsLargestKeyFirstAndKeepsEveryItem) {
     std::vector<int> seen(n, 0);
     for (int i = 0; i < n; ++i) {
       ++seen[static_cast<int*>(table[i].item) - items.data()];
-      if (i > 0) ASSERT_GE(table[i - 1].key, table[i].key) << n << " at " << i;
+      if (i > 0) {
+        ASSERT_GE(table[i - 1].key, table[i].key) << n << " at " << i;
+      }
     }
     for (int i = 0; i < n; ++i) ASSERT_EQ(seen[i], 1) << n;
   }
