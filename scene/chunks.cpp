@@ -66,6 +66,9 @@ bool chunk_header(const uint8_t* data, uint32_t pos, uint32_t end, uint16_t* id,
     return true;
 }
 
+// Main chunk, file version chunk, mesh section and the first byte of its version chunk.
+constexpr uint32_t kShortestFile = 29;
+
 }  // namespace
 
 int kf_read_chunks(ChunkReader& reader, uint32_t end, uint16_t parent, const ChunkTable& table) {
@@ -99,6 +102,8 @@ int kf_read_chunks(ChunkReader& reader, uint32_t end, uint16_t parent, const Chu
 }
 
 int kf_check_version(const uint8_t* data, uint32_t size) {
+    // Too short to hold the chunks that lead to a mesh version in any real file.
+    if (size < kShortestFile) return KF_CORRUPTED;
     // Walk the top level, the main chunk and the mesh sections for the first mesh version chunk.
     uint32_t pos = 0;
     uint32_t end = size;

@@ -99,7 +99,8 @@ int kf_read_chunks(ChunkReader& reader, uint32_t end, uint16_t parent, const Chu
 
 // The mesh version test both readers make before any chunk is read: the low byte of the first mesh
 // version chunk in a mesh section must be at least 2 (else KF_VERSION); a file without one passes.
-// A malformed chunk on the way gives KF_CORRUPTED.
+// A malformed chunk on the way, or a file shorter than the usual layout's version byte (29 bytes),
+// gives KF_CORRUPTED.
 int kf_check_version(const uint8_t* data, uint32_t size);
 
 // Reads a whole file into a malloc'ed buffer (the caller frees it). KF_FILE_NOT_FOUND when it cannot

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 
 #include "scene/records.h"
 
@@ -13,6 +14,19 @@ extern Camera* active_camera;  // null at start
 
 // Heap copy of a zero-terminated name; null when out of memory.
 char* kf_copy_name(const char* name);
+
+// A zeroed world record named by a heap copy of `name`; null when out of memory.
+template <typename Record>
+Record* kf_new_record(const char* name) {
+    Record* record = static_cast<Record*>(std::calloc(1, sizeof(Record)));
+    if (!record) return nullptr;
+    record->name = kf_copy_name(name);
+    if (!record->name) {
+        std::free(record);
+        return nullptr;
+    }
+    return record;
+}
 
 // Appends a world node owning `record` to the scene's world list; KF_NO_MEMORY on failure (the
 // record is then still the caller's).

@@ -102,13 +102,8 @@ int named_object(ChunkReader& r) {
 }
 
 int triangle_mesh(ChunkReader& r) {
-    Object* object = static_cast<Object*>(std::calloc(1, sizeof(Object)));
+    Object* object = kf_new_record<Object>(r.name);
     if (!object) return KF_NO_MEMORY;
-    object->name = kf_copy_name(r.name);
-    if (!object->name) {
-        std::free(object);
-        return KF_NO_MEMORY;
-    }
     object->id = r.counter++;
     object->parent = -1;
     qt_identity(&object->rotate);
@@ -232,14 +227,11 @@ int local_frame(ChunkReader& r) {
 }
 
 int light(ChunkReader& r) {
-    Light* light = static_cast<Light*>(std::calloc(1, sizeof(Light)));
+    const Vector position = r.vector_yz();
+    if (r.failed) return KF_OK;
+    Light* light = kf_new_record<Light>(r.name);
     if (!light) return KF_NO_MEMORY;
-    light->position = r.vector_yz();
-    light->name = kf_copy_name(r.name);
-    if (!light->name) {
-        std::free(light);
-        return KF_NO_MEMORY;
-    }
+    light->position = position;
     light->kind = LIGHT_OMNI;
     light->id = r.counter++;
     light->parent1 = -1;
@@ -270,17 +262,17 @@ int light_range(ChunkReader& r) {
 }
 
 int camera(ChunkReader& r) {
-    Camera* camera = static_cast<Camera*>(std::calloc(1, sizeof(Camera)));
+    const Vector position = r.vector_yz();
+    const Vector target = r.vector_yz();
+    const float bank_angle = r.f32();
+    const float lens = r.f32();
+    if (r.failed) return KF_OK;
+    Camera* camera = kf_new_record<Camera>(r.name);
     if (!camera) return KF_NO_MEMORY;
-    camera->position = r.vector_yz();
-    camera->target = r.vector_yz();
-    camera->roll = r.f32();  // bank angle
-    camera->fov = lens_to_fov(r.f32());
-    camera->name = kf_copy_name(r.name);
-    if (!camera->name) {
-        std::free(camera);
-        return KF_NO_MEMORY;
-    }
+    camera->position = position;
+    camera->target = target;
+    camera->roll = bank_angle;
+    camera->fov = lens_to_fov(lens);
     camera->id = r.counter++;
     camera->parent1 = -1;
     camera->parent2 = -1;
@@ -288,14 +280,9 @@ int camera(ChunkReader& r) {
 }
 
 int material(ChunkReader& r) {
-    Material* material = static_cast<Material*>(std::calloc(1, sizeof(Material)));
-    if (!material) return KF_NO_MEMORY;
     // Named by its own name chunk; until then the name is empty, never null.
-    material->name = kf_copy_name("");
-    if (!material->name) {
-        std::free(material);
-        return KF_NO_MEMORY;
-    }
+    Material* material = kf_new_record<Material>("");
+    if (!material) return KF_NO_MEMORY;
     material->id = r.counter++;
     return add_record(r, WORLD_MATERIAL, material);
 }

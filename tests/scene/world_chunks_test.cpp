@@ -303,7 +303,8 @@ TEST_F(WorldChunks, MeshVersion) {
 }
 
 TEST_F(WorldChunks, MalformedFilesAreCorrupted) {
-    const Bytes mesh_head = Bytes().str("M");
+    // Long enough that the files below fail for the fault named, not for being short.
+    const Bytes padding = chunk(0x0002, Bytes().u32(3).u32(0).u32(0).u32(0).u32(0));
     struct Case {
         const char* what;
         Bytes file;
@@ -312,11 +313,14 @@ TEST_F(WorldChunks, MalformedFilesAreCorrupted) {
     Bytes deep = chunk(0x3D3D, named("Deep", chunk(0x4100, kTriangle)));
     for (int i = 0; i < 200; ++i) deep = chunk(0x4D4D, deep);
     const Case cases[] = {
-        {"length below the header", chunk_with_length(0x4D4D, 4, Bytes().u32(0)), KF_CORRUPTED},
-        {"length past the file", chunk_with_length(0x4D4D, 100, Bytes().u32(0)), KF_CORRUPTED},
-        {"child past its parent",
-         chunk(0x4D4D, chunk_with_length(0x3D3D, 6, Bytes()) + chunk_with_length(0x1234, 12)),
+        {"empty file", Bytes(), KF_CORRUPTED},
+        {"too short for a mesh version", chunk(0x4D4D, chunk(0x3D3D, chunk(0x1234, Bytes().u32(0)))),
          KF_CORRUPTED},
+        {"length below the header", chunk_with_length(0x4D4D, 4, padding), KF_CORRUPTED},
+        {"length zero", chunk(0x4D4D, padding + chunk_with_length(0x1234, 0)), KF_CORRUPTED},
+        {"length past the file", chunk_with_length(0x4D4D, 100, padding), KF_CORRUPTED},
+        {"child past its parent",
+         chunk(0x4D4D, padding + chunk_with_length(0x3D3D, 6) + chunk_with_length(0x1234, 12)), KF_CORRUPTED},
         {"trailing bytes shorter than a header", file_3ds(Bytes()) + Bytes().u16(0x1234), KF_CORRUPTED},
         {"vertex count past the chunk",
          file_3ds(named("M", chunk(0x4100, chunk(0x4110, Bytes().u16(3).floats({1, 2, 3}))))),
