@@ -117,6 +117,13 @@ bool convert_area(const Converter& c, const ConvertArea& area, const void* looku
   if (area.width <= 0) return true;
   const uint8_t* s = static_cast<const uint8_t*>(area.source);
   uint8_t* d = static_cast<uint8_t*>(area.destination);
+  // Rows that follow each other without a gap on both sides are one long row.
+  const int64_t pixels = int64_t{area.width} * area.height;
+  if (area.source_pitch == area.width * c.source.bytes &&
+      area.destination_pitch == area.width * c.destination.bytes && pixels <= INT32_MAX) {
+    run_row(c, s, d, static_cast<int32_t>(pixels), lookup);
+    return true;
+  }
   for (int32_t y = 0; y < area.height; ++y, s += area.source_pitch, d += area.destination_pitch)
     run_row(c, s, d, area.width, lookup);
   return true;

@@ -154,8 +154,6 @@ struct Rgb565Set {
 
 RowRoutine from_argb8888_scalar(int32_t destination_id) { return entry(kFromArgb, destination_id); }
 
-RowRoutine from_argb8888(int32_t destination_id) { return from_argb8888_scalar(destination_id); }
-
 RowRoutine from_rgb565(int32_t destination_id) { return entry(kFromRgb565, destination_id); }
 
 const Rgb565Tables* rgb565_tables(int32_t destination_id) {
