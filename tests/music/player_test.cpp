@@ -1,0 +1,127 @@
+// The position on the virtual clock, with and without a module, and the player's failures.
+#include <cmath>
+
+#include "tests/music/player_support.h"
+
+namespace {
+
+using music_test::boxes;
+using music_test::kRowMs;
+using music_test::Player;
+
+// Order and row of the song's n-th row: orders 0 to 8, then from order 3 again.
+uint32_t song_position(int n) {
+  if (n >= 9 * 64) n = 3 * 64 + (n - 9 * 64) % (6 * 64);
+  return music::position_of(n / 64, n % 64);
+}
+
+uint32_t row_start_ms(int n) { return uint32_t(std::ceil(n * kRowMs)); }
+
+TEST_F(Player, PositionFollowsTheClockThroughTheJumpBack) {
+  start();
+  EXPECT_EQ(music::music_position(), 0u);
+  EXPECT_TRUE(music::music_is_active());
+  // Halfway into every row, and around the timeline's thresholds to the millisecond.
+  for (int n = 0; n < 9 * 64 + 80; ++n) {
+    platform::wait_until(uint32_t(n * kRowMs + kRowMs / 2));
+    ASSERT_EQ(music::music_position(), song_position(n)) << "row " << n << " at " << platform::clock_ms();
+  }
+  EXPECT_EQ(music::music_start_time(), uint32_t(9 * 64 * kRowMs));  // the jump back counts as a new start
+  EXPECT_GT(music::music_level(), 0u);
+  EXPECT_TRUE(boxes().empty());
+}
+
+TEST_F(Player, ThresholdsPassWithinAMillisecondOfTheirRows) {
+  start();
+  for (uint32_t threshold : {0x10028u, 0x10037u, 0x60000u, 0x70010u, 0x70037u}) {
+    int n = int(threshold >> 16) * 64 + int(threshold & 0xFFFF);
+    platform::wait_until(row_start_ms(n) - 2);
+    EXPECT_LT(music::music_position(), threshold) << std::hex << threshold;
+    platform::wait_until(row_start_ms(n) + 1);
+    EXPECT_GE(music::music_position(), threshold) << std::hex << threshold;
+  }
+}
+
+// Without a module, whatever the reason, the position keeps the module's nominal timing from
+// music_init, so the timeline still moves on; a failed load shows one box.
+TEST_F(Player, WithoutAModuleThePositionKeepsNominalTime) {
+  platform::Resource m = music_test::module();
+  const std::string garbage = "this is not a module at all";
+  struct Case {
+    const char* what;
+    const void* data;
+    size_t size;
+    const char* box;
+  } cases[] = {
+      {"nothing played", nullptr, 0, nullptr},
+      {"not a module", garbage.data(), garbage.size(), "Error(3): Can't play the file\n"},
+      {"cut short", m.data, 400, "Error(4): Can't play the file\n"},
+      {"no data", nullptr, 0, "Error(3): Can't play the file\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    platform::clock_reset();
+    boxes().clear();
+    platform::sleep_ms(1000);  // the nominal time counts from music_init, not from the clock's start
+    music::music_init(nullptr);
+    if (c.box) music::music_play_memory(c.data, c.size);
+    ASSERT_EQ(boxes().size(), c.box ? 1u : 0u);
+    if (c.box) {
+      EXPECT_EQ(boxes()[0], std::string("Fatal music player error!|") + c.box);
+    }
+    EXPECT_FALSE(music::music_is_active());
+    for (int n : {0, 1, 118, 119, 383, 384, 575, 576, 700}) {
+      platform::wait_until(1000 + uint32_t(n * kRowMs + kRowMs / 2));
+      EXPECT_EQ(music::music_position(), song_position(n)) << "row " << n;
+    }
+    music::music_free();
+  }
+}
+
+TEST_F(Player, PlayingWithoutInitialisationOrFromAMissingFileFails) {
+  platform::Resource m = music_test::module();
+  music::music_play_memory(m.data, m.size);
+  music::music_init(nullptr);
+  music::music_play_file("/nonexistent/SUPER.XM");
+  ASSERT_EQ(boxes().size(), 2u);
+  EXPECT_EQ(boxes()[0], "Fatal music player error!|Error(2): Can't play the file\n");
+  EXPECT_EQ(boxes()[1], "Fatal music player error!|Error(6): Can't play the file\n");
+  EXPECT_FALSE(music::music_is_active());
+}
+
+TEST_F(Player, PlaysAModuleFile) {
+  music::music_init(nullptr);
+  music::music_play_file(VEK_BINARY_DIR "/data/SUPER.XM");
+  EXPECT_TRUE(boxes().empty());
+  platform::wait_until(row_start_ms(64 + 55) + 1);
+  EXPECT_EQ(music::music_position(), 0x10037u);
+}
+
+// On the real clock, with no audio device to be had, the box says so and the music goes on silent.
+TEST_F(Player, ADeviceThatCannotOpenLeavesTheMusicPacedByTheClock) {
+  setenv("VEK_CLOCK", "real", 1);
+  unsetenv("VEK_AUDIO");
+  setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+  platform::clock_reset();
+  start();
+  unsetenv("SDL_AUDIODRIVER");
+  ASSERT_EQ(boxes().size(), 1u);
+  EXPECT_EQ(boxes()[0], "Fatal music player error!|Error(1): Can't initialize device!\n");
+  EXPECT_TRUE(music::music_is_active());
+  EXPECT_LT(music::music_position(), 0x10000u);
+}
+
+TEST_F(Player, FreeingTwiceIsHarmless) {
+  start();
+  platform::sleep_ms(5000);
+  music::music_free();
+  music::music_free();
+  EXPECT_FALSE(music::music_is_active());
+  EXPECT_EQ(music::music_level(), 0u) << "nothing renders after free";
+  // The position goes on in nominal time.
+  platform::wait_until(row_start_ms(100) + 50);
+  EXPECT_EQ(music::music_position(), song_position(100));
+  EXPECT_TRUE(boxes().empty());
+}
+
+}  // namespace
