@@ -94,6 +94,8 @@ int kf_world_free(Scene* scene) {
     if (!scene || !scene->world) return KF_NULL;
     for (WorldNode* node = scene->world; node;) {
         WorldNode* next = node->next;
+        // The active camera must not outlive its record.
+        if (node->record == active_camera) active_camera = nullptr;
         kf_free_record(node->type, node->record);
         std::free(node);
         node = next;

@@ -142,7 +142,14 @@ TEST_F(WorldApi, FreeingAndReloading) {
     // A second load replaces the first world; the sanitizer build checks that none of it leaks.
     ASSERT_EQ(load(file_3ds(folded_mesh("Again")), first_), 0);
     EXPECT_EQ(first_->world, first_->world_tail);
+    ASSERT_EQ(load(world_file(), first_), 0);
+    WorldNode* cam = nullptr;
+    ASSERT_EQ(kf_find_name("Cam", &cam), 0);
+    kf_use_camera(static_cast<Camera*>(cam->record));
     EXPECT_EQ(kf_world_free(first_), 0);
+    Camera* current = nullptr;
+    kf_current_camera(&current);
+    EXPECT_EQ(current, nullptr);  // freed with its world
     EXPECT_EQ(first_->world, nullptr);
     EXPECT_EQ(first_->world_tail, nullptr);
 }
