@@ -10,8 +10,6 @@
 namespace display {
 namespace {
 
-bool named(int32_t id) { return id >= FORMAT_ID_FIRST && id <= FORMAT_ID_LAST; }
-
 // Shift-and-mask routines made for other 4-byte sources, one per pair, kept for the life of the
 // process so converters can point at them without owning them.
 struct ShiftEntry {
@@ -86,11 +84,11 @@ std::unique_ptr<Converter> request_converter(const Format& source, const Format&
   auto c = std::make_unique<Converter>();
   c->source = source;
   c->destination = destination;
-  if (named(destination.id) && source.id == destination.id) {
+  if (named_id(destination.id) && source.id == destination.id) {
     c->plain_copy = true;
     return c;
   }
-  if (named(destination.id) && choose_prepared(*c)) return c;
+  if (named_id(destination.id) && choose_prepared(*c)) return c;
   if (equal(source, destination)) {
     c->plain_copy = true;
   } else if (source.type == INDEXED && source.bytes == 1) {

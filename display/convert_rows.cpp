@@ -121,7 +121,7 @@ constexpr RoutineTable kFromArgb = argb_table();
 constexpr RoutineTable kFromRgb565 = rgb565_table();
 
 RowRoutine entry(const RoutineTable& t, int32_t id) {
-  return id >= FORMAT_ID_FIRST && id <= FORMAT_ID_LAST ? t.entry[id - FORMAT_ID_FIRST] : nullptr;
+  return named_id(id) ? t.entry[id - FORMAT_ID_FIRST] : nullptr;
 }
 
 // The four 32-bit layouts the RGB565 tables are built for, in the order of Rgb565Set::layout.

@@ -80,8 +80,6 @@ bool same_channel(const Channel& a, const Channel& b) {
   return a.shift == b.shift && a.size == b.size && a.mask == b.mask && a.down == b.down;
 }
 
-bool named_id(int32_t id) { return id >= FORMAT_ID_FIRST && id <= FORMAT_ID_LAST; }
-
 bool equal_ignoring_case(const char* a, const char* b) {
   for (; *a && *b; ++a, ++b) {
     char x = (*a >= 'a' && *a <= 'z') ? *a - 32 : *a;

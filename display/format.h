@@ -46,6 +46,7 @@ enum FormatId : int32_t {
 constexpr int32_t FORMAT_ID_FIRST = 1000;
 constexpr int32_t FORMAT_ID_LAST = 1025;
 constexpr int32_t FORMAT_ID_COUNT = FORMAT_ID_LAST - FORMAT_ID_FIRST + 1;
+constexpr bool named_id(int32_t id) { return id >= FORMAT_ID_FIRST && id <= FORMAT_ID_LAST; }
 
 // One colour channel of a pixel. mask and down are derived from shift and size: the channel's bits
 // in the pixel, and how far they lie above the top of an 8-bit value (shift - (8 - size); negative

@@ -178,12 +178,11 @@ bool Surface::load(SurfaceHost* console, archive::DataArchive& archive, const ch
   params.height = picture.header.height;
   params.format = picture.format;
   if (!create(console, params)) return false;
-  std::shared_ptr<Palette> palette;
   uint8_t* top = static_cast<uint8_t*>(lock(1));
-  const bool read = top && read_pixels(in, picture, top, pitch_) &&
-                    (picture.header.image_type != kColourMapped || (palette = read_map(in, picture)));
+  bool read = top && read_pixels(in, picture, top, pitch_);
   if (top) unlock();
-  if (!read || (palette && !this->palette(std::move(palette)))) {
+  if (read && picture.header.image_type == kColourMapped) read = palette(read_map(in, picture));
+  if (!read) {
     reset();
     return false;
   }
