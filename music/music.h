@@ -59,7 +59,13 @@ void music_free();
 // The intro's `music_fading`: set until music_fade_thread has faded the music out and freed the
 // player. Poll it from the clock's owner thread, first right after starting the thread and then
 // between its waits. On the virtual clock a poll waits until the fade thread has caught up with the
-// owner's time, so the value seen at each clock time is the same on every run.
+// owner's time, so the value seen at each clock time is the same on every run:
+//
+//   std::thread fade = platform::start_thread([&] { music::music_fade_thread(&music_fading); });
+//   while (music_fading.is_set()) platform::sleep_ms(100);
+//   platform::sleep_ms(200);
+//   music::music_free();
+//   fade.join();
 class FadeFlag {
  public:
   bool is_set();

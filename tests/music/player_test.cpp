@@ -111,6 +111,23 @@ TEST_F(Player, ADeviceThatCannotOpenLeavesTheMusicPacedByTheClock) {
   EXPECT_LT(music::music_position(), 0x10000u);
 }
 
+// SDL's dummy driver consumes audio in real time like a sound card: the callback renders, the
+// position moves on, and a slide ends in silence. Only progress is checked, never a duration.
+TEST_F(Player, ADeviceRendersThroughTheCallback) {
+  setenv("VEK_CLOCK", "real", 1);
+  unsetenv("VEK_AUDIO");
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  platform::clock_reset();
+  start();
+  unsetenv("SDL_AUDIODRIVER");
+  EXPECT_TRUE(boxes().empty());
+  for (int i = 0; i < 500 && music::music_position() < music::position_of(0, 2); ++i) platform::sleep_ms(10);
+  EXPECT_GE(music::music_position(), music::position_of(0, 2));
+  music::music_fade_wait();
+  platform::sleep_ms(100);
+  EXPECT_EQ(music::music_level(), 0u);
+}
+
 TEST_F(Player, FreeingTwiceIsHarmless) {
   start();
   platform::sleep_ms(5000);
