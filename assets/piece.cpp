@@ -28,6 +28,8 @@ const char* const kJingleBells = "B4:4 B4 B4:8 | B4:4 B4 B4:8 | B4:4 D5 G4:6 A4:
 const char* const kJingleChords = "G | Em | G D7 | G";
 const char* const kWhatFun = "C5:4 C5 C5:6 C5:2 | C5:4 B4 B4 B4:2 B4 | B4:4 A4 A4 B4 | A4:8 D5";
 const char* const kWhatFunChords = "C | G | A7 | D7";
+const char* const kJingleFill = "-:16 | -:16 | -:16 | G6:2 F#6 E6 D6 B5:4 G5";
+const char* const kWhatFunFill = "-:16 | -:16 | -:16 | A5:2 B5 C6 D6 F#6:4 A6";
 const char* const kDescant = "D6:4 D6 D6:8 | E6:4 E6 E6:8 | D6:4 G6 D6:6 F#6:2 | G6:16";
 
 const char* const kGroove = "K...S...K.k.S... K...S...K.k.S... K...S...K.k.S... K...S...K.k.S.ss";
@@ -61,21 +63,17 @@ void intro_build(Score& s) {
   s.drums(DRUMS, "................ ................ ................ K.......s.s.sSsS", kKit);
 }
 
-void chorus_a(Score& s) {
-  s.melody({MELODY, LEAD, 46}, kJingleBells);
-  full_band(s, kJingleChords, 40);
+// Orders 2 to 5 and 8: the chorus with the full band, the bells answering the long notes or, at
+// orders 4 and 8, singing a descant above the tune.
+void chorus(Score& s, const char* tune, const char* chords, const char* bells) {
+  s.melody({MELODY, LEAD, 46}, tune);
+  s.melody({BELLS, BELL, 26}, bells);
+  full_band(s, chords, 40);
 }
 
-void chorus_b(Score& s) {
-  s.melody({MELODY, LEAD, 46}, kWhatFun);
-  full_band(s, kWhatFunChords, 40);
-}
-
-// Orders 4 and 8: the chorus again with the bells singing a descant above it.
-void chorus_descant(Score& s) {
-  chorus_a(s);
-  s.melody({BELLS, BELL, 26}, kDescant);
-}
+void chorus_a(Score& s) { chorus(s, kJingleBells, kJingleChords, kJingleFill); }
+void chorus_b(Score& s) { chorus(s, kWhatFun, kWhatFunChords, kWhatFunFill); }
+void chorus_descant(Score& s) { chorus(s, kJingleBells, kJingleChords, kDescant); }
 
 // Order 6: the verse, quietly: no drums, held bass, a gentle shaker.
 void verse_calm(Score& s) {
