@@ -20,6 +20,7 @@ struct Build {
 
 // Each writes its kind of content into the build; false after printing why to standard error.
 bool generate_music(Build& build);
+bool generate_pictures(Build& build);
 
 // Helpers for the generators.
 bool write_file(const std::string& path, const std::vector<uint8_t>& bytes);

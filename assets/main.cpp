@@ -19,6 +19,7 @@ struct Generator {
 
 const Generator kGenerators[] = {
     {"music", generate_music},
+    {"pictures", generate_pictures},
 };
 
 void usage(FILE* to) {
