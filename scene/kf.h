@@ -53,6 +53,7 @@ int kf_world_read(const char* name, Scene* scene);
 // The same from bytes in memory.
 int kf_world_read_memory(const uint8_t* data, uint32_t size, Scene* scene);
 int kf_motion_read(const char* name, Scene* scene);
+int kf_motion_read_memory(const uint8_t* data, uint32_t size, Scene* scene);
 int kf_world_free(Scene* scene);
 int kf_motion_free(Scene* scene);
 int kf_scene_free(Scene* scene);

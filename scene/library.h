@@ -1,6 +1,7 @@
 // Library-global state and the record helpers shared by the scene library's own files.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 
@@ -11,6 +12,21 @@ namespace scene {
 extern uint32_t options;       // KF_* bits given to kf_startup
 extern Scene* active_scene;    // null at start
 extern Camera* active_camera;  // null at start
+
+// Every world record starts with its name and id.
+struct RecordHead {
+    char* name;
+    int32_t id;
+};
+static_assert(offsetof(Camera, id) == offsetof(RecordHead, id), "camera starts with name, id");
+static_assert(offsetof(Light, id) == offsetof(RecordHead, id), "light starts with name, id");
+static_assert(offsetof(Object, id) == offsetof(RecordHead, id), "object starts with name, id");
+static_assert(offsetof(Material, id) == offsetof(RecordHead, id), "material starts with name, id");
+static_assert(offsetof(Ambient, id) == offsetof(RecordHead, id), "ambient starts with name, id");
+
+inline const RecordHead* kf_record_head(const void* record) {
+    return static_cast<const RecordHead*>(record);
+}
 
 // Heap copy of a zero-terminated name; null when out of memory.
 char* kf_copy_name(const char* name);

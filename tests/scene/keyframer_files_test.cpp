@@ -1,0 +1,293 @@
+// The keyframer reader and evaluation on animated 3DS files written by others (assimp's test
+// models), checked against lib3ds reading the same files. lib3ds names its node types differently
+// (its "spot" node is a light target, its "light" node both omni and spot), keeps file (z-up)
+// coordinates, and sorts sibling nodes by name.
+#include <gtest/gtest.h>
+#include <lib3ds/file.h>
+#include <lib3ds/node.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "scene/kf.h"
+
+using namespace scene;
+
+namespace {
+
+const char* const kAnimatedModels[] = {
+    "RotatingCube.3DS",
+    "CameraRollAnim.3ds",
+    "CameraRollAnimWithChildObject.3ds",
+    "TargetCameraAnim.3ds",
+};
+
+std::string model_path(const char* name) { return std::string("/usr/share/assimp/models/3DS/") + name; }
+
+template <typename KeyList>
+int count_keys(const KeyList* key) {
+    int n = 0;
+    for (; key; key = key->next) ++n;
+    return n;
+}
+
+int count_keys(const Track* track) { return track ? track->key_count : 0; }
+
+// What both readers agree a node is: type, name, parent, children and key counts per track.
+struct NodeFacts {
+    uint32_t type = 0;
+    std::string name;
+    int parent = -1;
+    std::set<int> children;
+    std::vector<int> keys;  // in our slot order
+};
+
+uint32_t our_type(const Lib3dsNode* node) {
+    switch (node->type) {
+        case LIB3DS_AMBIENT_NODE: return NODE_AMBIENT;
+        case LIB3DS_OBJECT_NODE: return NODE_OBJECT;
+        case LIB3DS_CAMERA_NODE: return NODE_CAMERA;
+        case LIB3DS_TARGET_NODE: return NODE_CAMERA_TARGET;
+        case LIB3DS_LIGHT_NODE: return node->data.light.roll_track.keyL ? NODE_SPOT_LIGHT : NODE_OMNI_LIGHT;
+        case LIB3DS_SPOT_NODE: return NODE_LIGHT_TARGET;
+        default: return 0;
+    }
+}
+
+void collect_lib3ds(const Lib3dsNode* node, std::map<int, NodeFacts>* out) {
+    for (; node; node = node->next) {
+        NodeFacts& facts = (*out)[node->node_id];
+        facts.type = our_type(node);
+        facts.name = node->name;
+        if (node->type == LIB3DS_OBJECT_NODE && std::strcmp(node->name, "$$$DUMMY") == 0)
+            facts.name = node->data.object.instance;
+        facts.parent = node->parent ? node->parent->node_id : -1;
+        for (const Lib3dsNode* child = node->childs; child; child = child->next)
+            facts.children.insert(child->node_id);
+        const Lib3dsNodeData& d = node->data;
+        switch (node->type) {
+            case LIB3DS_OBJECT_NODE:
+                facts.keys = {count_keys(d.object.pos_track.keyL), count_keys(d.object.scl_track.keyL),
+                              count_keys(d.object.rot_track.keyL), count_keys(d.object.morph_track.keyL),
+                              count_keys(d.object.hide_track.keyL)};
+                break;
+            case LIB3DS_CAMERA_NODE:
+                facts.keys = {count_keys(d.camera.pos_track.keyL), count_keys(d.camera.fov_track.keyL),
+                              count_keys(d.camera.roll_track.keyL)};
+                break;
+            case LIB3DS_TARGET_NODE: facts.keys = {count_keys(d.target.pos_track.keyL)}; break;
+            case LIB3DS_LIGHT_NODE:
+                facts.keys = {count_keys(d.light.pos_track.keyL), count_keys(d.light.col_track.keyL),
+                              count_keys(d.light.roll_track.keyL)};
+                break;
+            case LIB3DS_SPOT_NODE: facts.keys = {count_keys(d.spot.pos_track.keyL)}; break;
+            case LIB3DS_AMBIENT_NODE: facts.keys = {count_keys(d.ambient.col_track.keyL)}; break;
+            default: break;
+        }
+        collect_lib3ds(node->childs, out);
+    }
+}
+
+const Lib3dsNode* find_lib3ds(const Lib3dsNode* node, int id) {
+    for (; node; node = node->next) {
+        if (node->node_id == id) return node;
+        if (const Lib3dsNode* found = find_lib3ds(node->childs, id)) return found;
+    }
+    return nullptr;
+}
+
+const int kSlotsByType[][2] = {{NODE_CAMERA, 3}, {NODE_CAMERA_TARGET, 1}, {NODE_OMNI_LIGHT, 2},
+                               {NODE_SPOT_LIGHT, 3}, {NODE_LIGHT_TARGET, 1}, {NODE_OBJECT, 5},
+                               {NODE_AMBIENT, 1}};
+
+std::map<int, NodeFacts> collect_ours(const Scene* scene) {
+    std::map<int, NodeFacts> out;
+    for (const KeyframerNode* node = scene->keyframer; node; node = node->next) {
+        NodeFacts& facts = out[node->id];
+        facts.type = node->type;
+        facts.name = *static_cast<char* const*>(node->record);
+        facts.parent = node->parent ? node->parent->id : -1;
+        for (const KeyframerNode* child = node->child; child; child = child->sibling)
+            facts.children.insert(child->id);
+        for (const auto& row : kSlotsByType)
+            if (row[0] == static_cast<int>(node->type))
+                for (int i = 0; i < row[1]; ++i) facts.keys.push_back(count_keys(node->tracks->track[i]));
+    }
+    return out;
+}
+
+class KeyframerFilesTest : public ::testing::Test {
+protected:
+    Scene* scene = nullptr;
+
+    void load(const char* name, uint32_t options) {
+        kf_startup(options);
+        ASSERT_EQ(kf_scene_new(&scene), KF_OK);
+        const std::string path = model_path(name);
+        ASSERT_EQ(kf_world_read(path.c_str(), scene), KF_OK) << name;
+        ASSERT_EQ(kf_motion_read(path.c_str(), scene), KF_OK) << name;
+        kf_use_scene(scene);
+        // A viewport as the intro sets it, so the projection factors are defined.
+        for (WorldNode* node = scene->world; node; node = node->next) {
+            if (node->type != WORLD_CAMERA) continue;
+            Camera* camera = static_cast<Camera*>(node->record);
+            camera->size_x = 320.0f;
+            camera->size_y = 200.0f;
+            camera->aspect = 0.75f;
+        }
+    }
+
+    void TearDown() override {
+        kf_scene_delete(scene);
+        kf_shutdown();
+    }
+};
+
+TEST_F(KeyframerFilesTest, NodesAndKeysMatchLib3ds) {
+    for (const char* name : kAnimatedModels) {
+        SCOPED_TRACE(name);
+        Lib3dsFile* reference = lib3ds_file_load(model_path(name).c_str());
+        ASSERT_NE(reference, nullptr);
+        load(name, 0);
+        EXPECT_EQ(scene->frame_start, static_cast<float>(reference->segment_from));
+        EXPECT_EQ(scene->frame_end, static_cast<float>(reference->segment_to));
+        std::map<int, NodeFacts> theirs;
+        collect_lib3ds(reference->nodes, &theirs);
+        const std::map<int, NodeFacts> ours = collect_ours(scene);
+        ASSERT_EQ(ours.size(), theirs.size());
+        for (const auto& [id, facts] : theirs) {
+            SCOPED_TRACE(facts.name);
+            ASSERT_EQ(ours.count(id), 1u);
+            const NodeFacts& mine = ours.at(id);
+            EXPECT_EQ(mine.type, facts.type);
+            EXPECT_EQ(mine.name, facts.name);
+            EXPECT_EQ(mine.parent, facts.parent);
+            EXPECT_EQ(mine.children, facts.children);
+            EXPECT_EQ(mine.keys, facts.keys);
+        }
+        lib3ds_file_free(reference);
+        kf_scene_delete(scene);
+        scene = nullptr;
+    }
+}
+
+// Positions, fields of view and rolls stand exactly at their keys' values at the key frames, and
+// those values are lib3ds's with y and z exchanged.
+TEST_F(KeyframerFilesTest, KeysAreHitAtKeyFrames) {
+    for (const char* name : kAnimatedModels) {
+        SCOPED_TRACE(name);
+        Lib3dsFile* reference = lib3ds_file_load(model_path(name).c_str());
+        ASSERT_NE(reference, nullptr);
+        load(name, 0);
+        int checked = 0;
+        for (const KeyframerNode* node = scene->keyframer; node; node = node->next) {
+            const Lib3dsNode* their = find_lib3ds(reference->nodes, node->id);
+            ASSERT_NE(their, nullptr);
+            const Track* position = node->tracks->track[0];
+            const Lib3dsLin3Key* their_key = nullptr;
+            if (node->type == NODE_OBJECT) their_key = their->data.object.pos_track.keyL;
+            if (node->type == NODE_CAMERA) their_key = their->data.camera.pos_track.keyL;
+            if (node->type == NODE_CAMERA_TARGET) their_key = their->data.target.pos_track.keyL;
+            if (!position || !their_key) continue;
+            for (const Key* key = position->keys; key; key = key->next, their_key = their_key->next) {
+                ASSERT_NE(their_key, nullptr);
+                EXPECT_EQ(key->frame, static_cast<float>(their_key->tcb.frame));
+                EXPECT_EQ(key->value[0], their_key->value[0]);
+                EXPECT_EQ(key->value[1], their_key->value[2]);
+                EXPECT_EQ(key->value[2], their_key->value[1]);
+                if (kf_goto_frame(key->frame) != KF_OK) continue;  // beyond the scene's range
+                ASSERT_EQ(kf_evaluate(), KF_OK);
+                const Vector* at = node->type == NODE_OBJECT
+                                       ? &static_cast<const Object*>(node->record)->translate
+                                   : node->type == NODE_CAMERA ? &static_cast<const Camera*>(node->record)->position
+                                                               : &static_cast<const Camera*>(node->record)->target;
+                EXPECT_EQ(at->x, key->value[0]);
+                EXPECT_EQ(at->y, key->value[1]);
+                EXPECT_EQ(at->z, key->value[2]);
+                ++checked;
+            }
+            if (node->type != NODE_CAMERA) continue;
+            const Track* roll = node->tracks->track[2];
+            for (const Key* key = roll ? roll->keys : nullptr; key; key = key->next) {
+                if (kf_goto_frame(key->frame) != KF_OK) continue;
+                ASSERT_EQ(kf_evaluate(), KF_OK);
+                EXPECT_EQ(static_cast<const Camera*>(node->record)->roll, key->value[0]);
+                ++checked;
+            }
+        }
+        EXPECT_GT(checked, 0);
+        lib3ds_file_free(reference);
+        kf_scene_delete(scene);
+        scene = nullptr;
+    }
+}
+
+// Everything the evaluation writes, as one list of floats: object matrices and camera-space
+// vertices, camera positions, targets and matrices.
+std::vector<float> evaluated_state(const Scene* scene) {
+    std::vector<float> out;
+    const auto add = [&out](const void* p, size_t bytes) {
+        const float* f = static_cast<const float*>(p);
+        out.insert(out.end(), f, f + bytes / sizeof(float));
+    };
+    for (const WorldNode* node = scene->world; node; node = node->next) {
+        if (node->type == WORLD_OBJECT) {
+            const Object* object = static_cast<const Object*>(node->record);
+            add(&object->matrix, sizeof(Matrix));
+            for (int32_t i = 0; i < object->vertex_count; ++i) add(&object->vertices[i].pvert, sizeof(Vector));
+        } else if (node->type == WORLD_CAMERA) {
+            const Camera* camera = static_cast<const Camera*>(node->record);
+            add(&camera->position, sizeof(Vector));
+            add(&camera->target, sizeof(Vector));
+            add(&camera->matrix, sizeof(Matrix));
+            add(&camera->persp_x, sizeof(float) * 2);
+        }
+    }
+    return out;
+}
+
+// No value jumps: the largest change between samples shrinks with the sampling step, as it does
+// for a continuous curve, even where a key turns an object almost a full turn within one frame.
+TEST_F(KeyframerFilesTest, EvaluationIsFiniteAndContinuous) {
+    for (const char* name : kAnimatedModels) {
+        SCOPED_TRACE(name);
+        load(name, KF_HIERARCHY | KF_TRANSFORM | KF_NORMALS);
+        WorldNode* first_camera = nullptr;
+        kf_find_first(WORLD_CAMERA, &first_camera);
+        if (first_camera) kf_use_camera(static_cast<Camera*>(first_camera->record));
+        float start, end;
+        ASSERT_EQ(kf_frame_range(&start, &end), KF_OK);
+
+        // Largest change of each value between samples `step` apart over the whole range.
+        const auto largest_steps = [&](float step) {
+            std::vector<float> previous, largest;
+            for (int n = 0; start + step * n < end; ++n) {
+                EXPECT_EQ(kf_goto_frame(start + step * n), KF_OK);
+                EXPECT_EQ(kf_evaluate(), KF_OK);
+                const std::vector<float> state = evaluated_state(scene);
+                if (largest.empty()) largest.assign(state.size(), 0.0f);
+                for (size_t i = 0; i < state.size(); ++i) {
+                    EXPECT_TRUE(std::isfinite(state[i])) << start + step * n << " " << i;
+                    if (!previous.empty()) largest[i] = std::max(largest[i], std::fabs(state[i] - previous[i]));
+                }
+                previous = state;
+            }
+            return largest;
+        };
+        const std::vector<float> coarse = largest_steps(1.0f / 8.0f);
+        const std::vector<float> fine = largest_steps(1.0f / 64.0f);
+        ASSERT_EQ(coarse.size(), fine.size());
+        for (size_t i = 0; i < fine.size(); ++i)
+            EXPECT_LE(fine[i], 0.25f * coarse[i] + 1e-4f) << "value " << i;
+        kf_use_camera(nullptr);
+        kf_scene_delete(scene);
+        scene = nullptr;
+    }
+}
+
+}  // namespace

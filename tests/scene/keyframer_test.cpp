@@ -1,0 +1,404 @@
+// The keyframer reader and evaluation on 3DS files built by hand: node numbering and binding,
+// hierarchy links, track layouts, the frame API, cameras, object transforms, morphs and the dump.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+
+#include "scene/kf.h"
+#include "tests/scene/chunk_builder.h"
+
+using namespace scene;
+using namespace scene_test;
+
+namespace {
+
+enum : uint16_t {
+    AMBIENT_NODE = 0xB001, OBJECT_NODE = 0xB002, CAMERA_NODE = 0xB003, TARGET_NODE = 0xB004,
+    POSITION = 0xB020, ROTATION = 0xB021, SCALE = 0xB022, COLOR = 0xB025, MORPH = 0xB026,
+    HIDE = 0xB029,
+};
+
+// A mesh named `name` with vertices (x, y, z) in file order and one face over the first three.
+Bytes mesh(const std::string& name, std::initializer_list<float> xyz) {
+    Bytes vertices;
+    vertices.u16(static_cast<uint16_t>(xyz.size() / 3)).floats(xyz);
+    return chunk(0x4000, Bytes().str(name) +
+                             chunk(0x4100, chunk(0x4110, vertices) +
+                                               chunk(0x4120, Bytes().u16(1).u16(0).u16(1).u16(2).u16(0))));
+}
+
+Bytes unit_scale() { return chunk(0xB022, Bytes().u16(0).u32(0).u32(0).u32(1).u32(0).u16(0).floats({1, 1, 1})); }
+
+Bytes triangle(const std::string& name) { return mesh(name, {0, 0, 0, 1, 0, 0, 0, 1, 0}); }
+
+Bytes camera(const std::string& name) {
+    return chunk(0x4000, Bytes().str(name) + chunk(0x4700, Bytes().floats({0, 0, 0, 0, 10, 0, 0, 50})));
+}
+
+Bytes node(uint16_t container, const std::string& name, int16_t parent, const Bytes& rest = Bytes(),
+           int id = -1, uint16_t flags1 = 0) {
+    Bytes body;
+    if (id >= 0) body.add(chunk(0xB030, Bytes().u16(static_cast<uint16_t>(id))));
+    body.add(chunk(0xB010, Bytes().str(name).u16(flags1).u16(0).u16(static_cast<uint16_t>(parent))));
+    return chunk(container, body + rest);
+}
+
+Bytes track(uint16_t id, uint32_t count, const Bytes& keys, uint16_t flags = 0) {
+    return chunk(id, Bytes().u16(flags).u32(0).u32(0).u32(count) + keys);
+}
+
+Bytes key(uint32_t frame) { return Bytes().u32(frame).u16(0); }
+
+Bytes position_track(std::initializer_list<std::initializer_list<float>> keys, uint16_t flags = 0) {
+    Bytes body;
+    for (const auto& k : keys) {
+        const float* v = k.begin();
+        body.add(key(static_cast<uint32_t>(v[0])).floats({v[1], v[2], v[3]}));
+    }
+    return track(POSITION, static_cast<uint32_t>(keys.size()), body, flags);
+}
+
+Bytes keyframer(const Bytes& nodes, uint32_t start = 0, uint32_t end = 100) {
+    return chunk(0xB000, chunk(0xB008, Bytes().u32(start).u32(end)) + nodes);
+}
+
+class KeyframerTest : public ::testing::Test {
+protected:
+    Scene* scene = nullptr;
+
+    void TearDown() override {
+        kf_scene_delete(scene);
+        kf_shutdown();
+    }
+
+    // Reads the world and keyframer of a file built from both; returns the motion read's result.
+    int load(const Bytes& world, const Bytes& motion, uint32_t options = 0) {
+        kf_startup(options);
+        EXPECT_EQ(kf_scene_new(&scene), KF_OK);
+        const Bytes file = file_3ds(world, 3, motion);
+        EXPECT_EQ(kf_world_read_memory(file.data.data(), static_cast<uint32_t>(file.data.size()), scene), KF_OK);
+        kf_use_scene(scene);
+        return kf_motion_read_memory(file.data.data(), static_cast<uint32_t>(file.data.size()), scene);
+    }
+
+    KeyframerNode* node_at(int index) {
+        KeyframerNode* n = scene->keyframer;
+        while (n && index-- > 0) n = n->next;
+        return n;
+    }
+
+    template <typename Record>
+    Record* record(const char* name) {
+        WorldNode* found = nullptr;
+        kf_find_name(name, &found);
+        return found ? static_cast<Record*>(found->record) : nullptr;
+    }
+
+    void go(float frame) {
+        ASSERT_EQ(kf_goto_frame(frame), KF_OK);
+        ASSERT_EQ(kf_evaluate(), KF_OK);
+    }
+};
+
+TEST_F(KeyframerTest, NodesAreNumberedOnUnlessAnIdChunkSetsTheNumber) {
+    const Bytes world = triangle("A") + triangle("B") + triangle("C") + triangle("D");
+    ASSERT_EQ(load(world, keyframer(node(OBJECT_NODE, "A", -1) + node(OBJECT_NODE, "B", -1) +
+                                     node(OBJECT_NODE, "C", -1, Bytes(), 10) + node(OBJECT_NODE, "D", -1))),
+              KF_OK);
+    const int expected[] = {0, 1, 10, 11};
+    for (int i = 0; i < 4; ++i) {
+        ASSERT_NE(node_at(i), nullptr);
+        EXPECT_EQ(node_at(i)->id, expected[i]);
+        EXPECT_EQ(node_at(i)->type, NODE_OBJECT);
+    }
+    EXPECT_EQ(node_at(4), nullptr);
+}
+
+TEST_F(KeyframerTest, CameraTargetAndHierarchyLinks) {
+    const Bytes world = camera("Cam") + triangle("Root") + triangle("Left") + triangle("Right");
+    const Bytes nodes =
+        node(CAMERA_NODE, "Cam", -1, position_track({{0, 1, 2, 3}})) +
+        node(TARGET_NODE, "Cam.target", -1, position_track({{0, 4, 5, 6}})) +
+        node(OBJECT_NODE, "Root", -1, position_track({{0, 10, 0, 0}}) + unit_scale()) +
+        node(OBJECT_NODE, "Left", 2, position_track({{0, 0, 0, 1}})) +
+        node(OBJECT_NODE, "Right", 2, position_track({{0, 0, 1, 0}}));
+    ASSERT_EQ(load(world, keyframer(nodes), KF_HIERARCHY), KF_OK);
+
+    Camera* cam = record<Camera>("Cam");
+    EXPECT_EQ(node_at(0)->record, cam);
+    EXPECT_EQ(node_at(1)->type, NODE_CAMERA_TARGET);
+    EXPECT_EQ(node_at(1)->record, cam);
+    // File (x, y, z) is stored (x, z, y).
+    EXPECT_EQ(cam->position.x, 1.0f);
+    EXPECT_EQ(cam->position.y, 3.0f);
+    EXPECT_EQ(cam->target.z, 5.0f);
+
+    // Children stand in reverse file order; parents are recorded as world ids.
+    KeyframerNode* root = node_at(2);
+    EXPECT_EQ(root->child, node_at(4));
+    EXPECT_EQ(root->child->sibling, node_at(3));
+    EXPECT_EQ(node_at(3)->parent, root);
+    EXPECT_EQ(record<Object>("Left")->parent, record<Object>("Root")->id);
+    EXPECT_EQ(record<Object>("Root")->parent, -1);
+    // The hierarchy moves the children by their parent.
+    EXPECT_EQ(record<Object>("Left")->matrix.xw, 10.0f);
+    EXPECT_EQ(record<Object>("Left")->matrix.zw, 0.0f);
+    EXPECT_EQ(record<Object>("Left")->matrix.yw, 1.0f);
+}
+
+TEST_F(KeyframerTest, SelfAndMutualParentsFormNoLoop) {
+    const Bytes world = triangle("Self") + triangle("P") + triangle("Q");
+    const Bytes nodes = node(OBJECT_NODE, "Self", 0, Bytes(), 0) + node(OBJECT_NODE, "P", 2, Bytes(), 1) +
+                        node(OBJECT_NODE, "Q", 1, Bytes(), 2);
+    ASSERT_EQ(load(world, keyframer(nodes), KF_HIERARCHY | KF_TRANSFORM), KF_OK);
+    EXPECT_EQ(node_at(0)->parent, nullptr);
+    EXPECT_EQ(node_at(0)->child, nullptr);
+    EXPECT_EQ(node_at(1)->parent, nullptr);  // its parent comes later in the file
+    EXPECT_EQ(node_at(2)->parent, node_at(1));
+    for (KeyframerNode* n = scene->keyframer; n; n = n->next) {
+        int depth = 0;
+        for (KeyframerNode* up = n->parent; up; up = up->parent) ASSERT_LT(++depth, 4);
+    }
+    go(5.0f);
+}
+
+TEST_F(KeyframerTest, TrackLayouts) {
+    // Key frames keep their low 16 bits; rotation angles accumulate as whole numbers; hide keys
+    // toggle; the display-hidden node flag reaches the object.
+    Bytes rotation_keys;
+    for (uint32_t frame : {0u, 10u, 20u}) rotation_keys.add(key(frame).floats({1.9f, 0, 0, 1}));
+    Bytes hide_keys = Bytes().u16(10).u32(0) + Bytes().u16(20).u32(0);
+    Bytes tcb_key = Bytes().u32(5).u16(0x1F).floats({0.25f, 0.5f, 0.75f, 0.1f, 0.2f}).floats({1, 1, 1});
+    const Bytes nodes = node(OBJECT_NODE, "Box", -1,
+                             position_track({{70000, 1, 2, 3}}) +
+                                 track(ROTATION, 3, rotation_keys, 3) +
+                                 track(SCALE, 1, tcb_key, 2) + track(HIDE, 2, hide_keys),
+                             -1, 0x0800);
+    ASSERT_EQ(load(triangle("Box"), keyframer(nodes)), KF_OK);
+    const TrackSet* tracks = node_at(0)->tracks;
+    EXPECT_EQ(tracks->track[0]->keys->frame, 4464.0f);
+    const Track* rot = tracks->track[2];
+    ASSERT_EQ(rot->key_count, 3);
+    EXPECT_EQ(rot->mode, TRACK_LOOP);
+    float expected = 1.0f;
+    for (const Key* k = rot->keys; k; k = k->next, expected += 1.0f) {
+        EXPECT_EQ(k->value[0], expected);
+        EXPECT_EQ(k->value[3], 0.0f);  // file axis (0, 0, 1) is stored (0, 1, 0)
+        EXPECT_EQ(k->value[2], 1.0f);
+    }
+    // Three turns of 1.9 radians about y.
+    EXPECT_NEAR(rot->keys->next->next->quat.w, std::cos(2.85f), 1e-5f);
+    EXPECT_NEAR(rot->keys->next->next->quat.y, std::sin(2.85f), 1e-5f);
+    const Key* scale = tracks->track[1]->keys;
+    EXPECT_EQ(tracks->track[1]->mode, TRACK_REPEAT);
+    EXPECT_EQ(scale->tension, 0.25f);
+    EXPECT_EQ(scale->continuity, 0.5f);
+    EXPECT_EQ(scale->bias, 0.75f);
+    EXPECT_EQ(scale->ease_to, 0.1f);
+    EXPECT_EQ(scale->ease_from, 0.2f);
+
+    Object* box = record<Object>("Box");
+    EXPECT_TRUE(box->flags & OBJECT_DISPLAY_HIDDEN);
+    for (float frame : {9.0f, 10.0f, 20.0f, 20.5f}) {
+        go(frame);
+        EXPECT_EQ((box->flags & OBJECT_HIDDEN) != 0, frame >= 10.0f && frame <= 20.0f) << frame;
+    }
+}
+
+TEST_F(KeyframerTest, AmbientDummyPivotAndInstanceName) {
+    Bytes color_keys = key(0).floats({0.5f, 0.25f, 1.0f});
+    const Bytes nodes =
+        node(AMBIENT_NODE, "$AMBIENT$", -1, track(COLOR, 1, color_keys), 3) +
+        node(OBJECT_NODE, "$$$DUMMY", -1, chunk(0xB011, Bytes().str("Helper")) + position_track({{0, 5, 0, 0}})) +
+        node(OBJECT_NODE, "Box", 4, chunk(0xB013, Bytes().floats({1, 2, 3})));
+    ASSERT_EQ(load(triangle("Box"), keyframer(nodes), KF_HIERARCHY), KF_OK);
+
+    Ambient* ambient = record<Ambient>("$AMBIENT$");
+    ASSERT_NE(ambient, nullptr);
+    EXPECT_EQ(ambient->id, 3 + 0x400);
+    EXPECT_EQ(ambient->color.g, 0.25f);
+    Object* helper = record<Object>("Helper");
+    ASSERT_NE(helper, nullptr);
+    EXPECT_EQ(helper->flags & OBJECT_DUMMY, OBJECT_DUMMY);
+    EXPECT_EQ(helper->id, 4 + 0x400);
+    EXPECT_EQ(helper->vertex_count, 0);
+    Object* box = record<Object>("Box");
+    EXPECT_EQ(box->parent, helper->id);
+    EXPECT_EQ(box->pivot.y, 3.0f);
+    EXPECT_EQ(box->vertices[1].vert.x, 0.0f);  // (1, 0, 0) less the pivot (1, 3, 2)
+    EXPECT_EQ(box->vertices[1].vert.y, -3.0f);
+    EXPECT_EQ(box->matrix.xw, 5.0f);  // the dummy's position through the hierarchy
+}
+
+TEST_F(KeyframerTest, ReadErrors) {
+    const Bytes world = triangle("Box");
+    const struct {
+        const char* what;
+        Bytes motion;
+        int error;
+    } cases[] = {
+        {"unknown node name", keyframer(node(OBJECT_NODE, "Nobody", -1)), KF_NO_RECORD},
+        {"node of the wrong kind", keyframer(node(CAMERA_NODE, "Box", -1)), KF_NO_RECORD},
+        {"unknown morph target",
+         keyframer(node(OBJECT_NODE, "Box", -1, track(MORPH, 1, key(0).str("Nobody")))), KF_NO_RECORD},
+        {"key count beyond the chunk",
+         keyframer(node(OBJECT_NODE, "Box", -1, track(POSITION, 4000, key(0).floats({1, 2, 3})))), KF_CORRUPTED},
+        {"key cut short", keyframer(node(OBJECT_NODE, "Box", -1, track(POSITION, 1, key(0).floats({1, 2})))),
+         KF_CORRUPTED},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(load(world, c.motion), c.error) << c.what;
+        EXPECT_EQ(scene->keyframer, nullptr) << c.what;
+        EXPECT_EQ(scene->keyframer_tail, nullptr) << c.what;
+        kf_scene_delete(scene);
+        scene = nullptr;
+    }
+    Scene* empty = nullptr;
+    kf_scene_new(&empty);
+    const Bytes file = file_3ds(world);
+    EXPECT_EQ(kf_motion_read_memory(file.data.data(), static_cast<uint32_t>(file.data.size()), empty), KF_NO_SCENE);
+    kf_scene_delete(empty);
+}
+
+TEST_F(KeyframerTest, FrameRangeAndCurrentFrame) {
+    float start = -1, end = -1, current = -1;
+    kf_startup(0);
+    EXPECT_EQ(kf_frame_range(&start, &end), KF_NO_SCENE);
+    EXPECT_EQ(kf_evaluate(), KF_NO_SCENE);
+    ASSERT_EQ(load(triangle("Box"), keyframer(node(OBJECT_NODE, "Box", -1), 0, 255)), KF_OK);
+    ASSERT_EQ(kf_frame_range(&start, &end), KF_OK);
+    EXPECT_EQ(start, 0.0f);
+    EXPECT_EQ(end, 255.0f);
+    EXPECT_EQ(kf_goto_frame(254.999f), KF_OK);
+    EXPECT_EQ(kf_goto_frame(255.0f), KF_BAD_FRAME);
+    EXPECT_EQ(kf_goto_frame(-0.5f), KF_BAD_FRAME);
+    EXPECT_EQ(kf_goto_frame(NAN), KF_BAD_FRAME);
+    ASSERT_EQ(kf_current_frame(&current), KF_OK);
+    EXPECT_EQ(current, 254.999f);
+    EXPECT_EQ(kf_goto_frame(0.0f), KF_OK);
+
+    kf_scene_delete(scene);
+    scene = nullptr;
+    ASSERT_EQ(load(triangle("Box"), keyframer(node(OBJECT_NODE, "Box", -1), 20, 20)), KF_OK);
+    EXPECT_EQ(kf_frame_range(&start, &end), KF_NO_FRAMES);
+    EXPECT_EQ(kf_goto_frame(20.0f), KF_NO_FRAMES);
+    EXPECT_EQ(kf_current_frame(&current), KF_NO_FRAMES);
+}
+
+TEST_F(KeyframerTest, CameraMatrixAndProjection) {
+    // File coordinates are z-up: a target 10 along file y is straight ahead along our +z.
+    const struct {
+        std::initializer_list<float> target;  // file x, y, z
+        float roll;
+    } cases[] = {{{0, 10, 0}, 0}, {{10, 0, 0}, 0}, {{3, 4, 12}, 0}, {{0, 10, 0}, 90}, {{-2, -7, -1}, 30}};
+    for (const auto& c : cases) {
+        const float* t = c.target.begin();
+        Bytes roll_track = track(0xB024, 1, key(0).f32(c.roll));
+        const Bytes nodes = node(CAMERA_NODE, "Cam", -1, position_track({{0, 1, 2, 3}}) + roll_track) +
+                            node(TARGET_NODE, "Cam", -1, position_track({{0, 1 + t[0], 2 + t[1], 3 + t[2]}}));
+        ASSERT_EQ(load(camera("Cam"), keyframer(nodes)), KF_OK);
+        Camera* cam = record<Camera>("Cam");
+        cam->size_x = 320;
+        cam->size_y = 200;
+        cam->aspect = 0.75f;
+        cam->fov = 90;
+        go(0.0f);
+        const Matrix& m = cam->matrix;
+        Vector eye, ahead;
+        mat_mul_point(&m, &cam->position, &eye);
+        mat_mul_point(&m, &cam->target, &ahead);
+        EXPECT_NEAR(eye.x, 0.0f, 1e-5f);
+        EXPECT_NEAR(eye.y, 0.0f, 1e-5f);
+        EXPECT_NEAR(eye.z, 0.0f, 1e-5f);
+        const float distance = std::sqrt(t[0] * t[0] + t[1] * t[1] + t[2] * t[2]);
+        EXPECT_NEAR(ahead.x, 0.0f, 1e-4f);
+        EXPECT_NEAR(ahead.y, 0.0f, 1e-4f);
+        EXPECT_NEAR(ahead.z, distance, 1e-4f);
+        const float rows[3][3] = {{m.xx, m.xy, m.xz}, {m.yx, m.yy, m.yz}, {m.zx, m.zy, m.zz}};
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 3; ++j) {
+                const float dot = rows[i][0] * rows[j][0] + rows[i][1] * rows[j][1] + rows[i][2] * rows[j][2];
+                EXPECT_NEAR(dot, i == j ? 1.0f : 0.0f, 1e-5f);
+            }
+        EXPECT_NEAR(cam->persp_x, 160.0f, 1e-3f);
+        EXPECT_NEAR(cam->persp_y, 133.333f, 1e-3f);
+        // Roll turns the picture about the view direction: 90 degrees brings right (+x) to +y.
+        if (c.roll == 90) {
+            EXPECT_NEAR(m.xx, 0.0f, 1e-6f);
+            EXPECT_NEAR(m.yx, 1.0f, 1e-6f);
+        }
+        if (c.roll == 0 && t[1] == 10) {
+            const float identity[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+            for (int i = 0; i < 9; ++i) EXPECT_NEAR(rows[i / 3][i % 3], identity[i], 1e-6f);
+        }
+        kf_scene_delete(scene);
+        scene = nullptr;
+    }
+}
+
+TEST_F(KeyframerTest, ObjectTransformAndMorph) {
+    const Bytes world = mesh("Host", {0, 0, 0, 2, 0, 0, 0, 2, 0}) + mesh("From", {0, 0, 0, 4, 0, 0, 0, 4, 0}) +
+                        mesh("To", {0, 0, 2, 4, 0, 2, 0, 4, 2}) + mesh("Big", {7, 0, 0, 0, 0, 0, 1, 0, 0, 0, 1, 0});
+    const Bytes morph_keys = key(0).str("From") + key(10).str("To");
+    const Bytes nodes = node(OBJECT_NODE, "Host", -1,
+                             position_track({{0, 1, 0, 0}}) + track(SCALE, 1, key(0).floats({2, 2, 2})) +
+                                 track(MORPH, 2, morph_keys)) +
+                        node(OBJECT_NODE, "Big", -1, unit_scale() + track(MORPH, 1, key(0).str("Host")));
+    for (uint32_t normals : {0u, KF_NORMALS, KF_NORMALS | KF_MORPH_NORMALS, KF_NORMALS | KF_MORPH_RENORMAL}) {
+        ASSERT_EQ(load(world, keyframer(nodes), KF_TRANSFORM | KF_MORPH | normals), KF_OK);
+        Object* host = record<Object>("Host");
+        go(5.0f);
+        EXPECT_TRUE(host->flags & OBJECT_MORPH);
+        EXPECT_EQ(host->morph_alpha, 0.5f);
+        // Half way from (4, 0, 0) to (4, 2, 0) (y-up), scaled by 2 and moved 1 along x.
+        EXPECT_NEAR(host->vertices[1].pvert.x, 9.0f, 1e-5f);
+        EXPECT_NEAR(host->vertices[1].pvert.y, 2.0f, 1e-5f);
+        EXPECT_NEAR(host->pbbox_max.x, 9.0f, 1e-5f);
+        if (normals) {
+            for (int i = 0; i < 3; ++i) EXPECT_NEAR(vec_length(&host->vertices[i].pnorm), 1.0f, 1e-5f) << normals;
+            EXPECT_NEAR(std::fabs(host->faces[0].pnorm.y), 1.0f, 1e-5f) << normals;
+        }
+        // A target with fewer vertices than the object has is not read past: no morph.
+        Object* big = record<Object>("Big");
+        EXPECT_TRUE(big->flags & OBJECT_MORPH);
+        EXPECT_EQ(big->vertices[0].pvert.x, 7.0f);
+        kf_scene_delete(scene);
+        scene = nullptr;
+    }
+}
+
+TEST_F(KeyframerTest, DumpFormat) {
+    Bytes hide_keys = Bytes().u16(10).u32(0);
+    const Bytes nodes = node(CAMERA_NODE, "Cam", -1, position_track({{0, 1, 2, 3}}, 3)) +
+                        node(OBJECT_NODE, "Box", 0, track(ROTATION, 1, key(4).floats({1.5f, 0, 0, 1})) +
+                                                         track(MORPH, 1, key(0).str("Box")) + track(HIDE, 1, hide_keys));
+    ASSERT_EQ(load(camera("Cam") + triangle("Box"), keyframer(nodes, 0, 30)), KF_OK);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(kf_dump_keyframer(), KF_OK);
+    const std::string text = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(text,
+              "<<start of keyframer tree>>\n\n"
+              "  start frame: 0.000000\n"
+              "  end frame:   30.000000\n\n"
+              "<<camera source>> id: 0, name: Cam\n"
+              "  position keys:   1, frames:   0.000, flags: loop\n"
+              "    frame:     0.000  || x:     1.000, y:     3.000, z:     2.000\n"
+              "\n"
+              "<<object track>> id: 1, name: Box\n"
+              "  rotation keys:   1, frames:   4.000, flags: none\n"
+              "    frame:     4.000  || x:     0.000, y:     1.000, z:     0.000, w:     1.000\n"
+              "  morph keys:      1, frames:   0.000, flags: none\n"
+              "    frame:     0.000  || morph to: Box\n"
+              "  hide keys:       1, frames:  10.000, flags: none\n"
+              "    frame:    10.000  || hidden: yes\n"
+              "\n"
+              "<<end of keyframer tree>>\n");
+    kf_motion_free(scene);
+    testing::internal::CaptureStdout();
+    kf_dump_keyframer();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "error: null keyframer tree.\n");
+}
+
+}  // namespace
