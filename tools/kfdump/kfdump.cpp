@@ -1,4 +1,4 @@
-// kfdump: prints the world tree of a 3DS file as the scene library reads it.
+// kfdump: prints the world and keyframer trees of a 3DS file as the scene library reads them.
 #include <cstdio>
 #include <cstring>
 
@@ -10,7 +10,8 @@ void usage(std::FILE* out) {
     std::fprintf(out,
                  "usage: kfdump FILE.3ds\n"
                  "Reads a 3D Studio file with the scene library and prints its world tree\n"
-                 "(cameras, lights, meshes, materials) on standard output.\n"
+                 "(cameras, lights, meshes, materials) and its keyframer tree (frame range,\n"
+                 "animated nodes with their tracks and keys) on standard output.\n"
                  "Exit status 0, or 1 with the library's error text on standard error.\n");
 }
 
@@ -37,7 +38,12 @@ int main(int argc, char** argv) {
     }
     scene::kf_use_scene(loaded);
     scene::kf_dump_world();
+    error = scene::kf_motion_read(path, loaded);
+    if (error)
+        std::fprintf(stderr, "kfdump: %s: keyframer: %s\n", path, scene::kf_error_text(error));
+    else
+        scene::kf_dump_keyframer();
     scene::kf_scene_delete(loaded);
     scene::kf_shutdown();
-    return 0;
+    return error ? 1 : 0;
 }
