@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -25,6 +24,7 @@ constexpr int kChannels = 2;
 constexpr uint16_t kDeviceFrames = 1024;  // SDL buffer: 23 ms, the bound on the position's lag
 constexpr size_t kChunkFrames = 4096;     // clock-paced rendering goes in pieces of this size
 constexpr uint64_t kNever = UINT64_MAX;
+constexpr size_t kTickMarks = 16;
 
 // The module's nominal timing: one row is speed x 2.5 s / tempo = 5 x 2500 / 116 ms; 9 orders of
 // 64 rows, then back to order 3.
@@ -56,7 +56,7 @@ struct Player {
   uint64_t produced = 0;   // frames rendered since the origin
   std::vector<int16_t> tick;  // the engine's latest tick, interleaved
   size_t tick_used = 0;       // frames of it already handed out
-  TickMark marks[16] = {};    // ring of the latest ticks; the device plays at most ~3 ticks behind
+  TickMark marks[kTickMarks] = {};  // ring of the latest ticks
   size_t mark_count = 0;
 
   uint64_t slide_start = kNever, slide_end = kNever;
@@ -66,6 +66,11 @@ struct Player {
   WavWriter capture;
   std::vector<int16_t> scratch;
 };
+
+// Between rendering and hearing lie at most two device buffers; the ring must still hold the tick
+// being heard at the shortest tick there is (tempo 255).
+static_assert(kTickMarks * (kSampleRate * 5 / 2 / 255) > 2 * kDeviceFrames,
+              "tick ring too short for the device's latency");
 
 // Never destroyed: SDL's callback thread may still run while the process exits.
 Player& player() {
@@ -90,7 +95,7 @@ bool next_tick(Player& p, uint64_t first_frame) {
   if (!p.loaded || xmp_play_frame(p.engine) != 0) return false;
   xmp_frame_info fi;
   xmp_get_frame_info(p.engine, &fi);
-  p.marks[p.mark_count++ % std::size(p.marks)] = {first_frame, position_of(fi.pos, fi.row)};
+  p.marks[p.mark_count++ % kTickMarks] = {first_frame, position_of(fi.pos, fi.row)};
   if (fi.loop_count != p.loops) {
     p.loops = fi.loop_count;
     p.start_ms = p.origin_ms + uint32_t(first_frame * 1000 / kSampleRate);
@@ -165,7 +170,7 @@ uint64_t heard_frame(const Player& p, uint32_t now) {
 
 uint32_t heard_position(const Player& p, uint64_t frame) {
   const TickMark* best = nullptr;
-  size_t kept = std::min(p.mark_count, std::size(p.marks));
+  size_t kept = std::min(p.mark_count, kTickMarks);
   for (size_t i = 0; i < kept; ++i) {
     const TickMark& m = p.marks[i];
     if (m.first_frame <= frame && (!best || m.first_frame > best->first_frame)) best = &m;
