@@ -8,6 +8,7 @@
 #include <limits>
 #include <random>
 
+#include "effects/effects.h"
 #include "raster_support.h"
 
 namespace {
@@ -104,17 +105,31 @@ TEST(RasterCoverage, OtherWindingDrawsNothing) {
 // Fans of triangles around a centre point, partly outside the clip rectangle: every pixel is written
 // at most once, and no pixel well inside the fan's outline is left out.
 TEST(RasterCoverage, SharedEdgesAreDrawnOnceWithoutGaps) {
+  struct Fan {
+    float cx, cy, r;
+    int sides;
+    double phase;
+    bool inner_clip;
+  };
+  // The first wrote a pixel twice where two clipped triangles meet when a crossing was interpolated
+  // from the first vertex of its edge (which differs between the two) instead of its inside end.
+  std::vector<Fan> fans = {{158.190369f, 4.39556122f, 146.998077f, 8, 0.6, true}};
   std::mt19937 rng(99);
   std::uniform_real_distribution<float> centre_x(-20, 340), centre_y(-20, 220), radius(5, 260);
-  for (int fan = 0; fan < 60; ++fan) {
-    Frame frame(fan % 2 ? 10.0f : 0.0f, fan % 2 ? 10.0f : 0.0f, fan % 2 ? 310.0f : 319.0f,
-                fan % 2 ? 190.0f : 199.0f);
+  for (int i = 0; i < 60; ++i) {
     const float cx = centre_x(rng), cy = centre_y(rng), r = radius(rng);
-    const int sides = 3 + fan % 9;
+    fans.push_back({cx, cy, r, 3 + i % 9, 0.3 * (i % 3), i % 2 == 1});
+  }
+  for (size_t fan = 0; fan < fans.size(); ++fan) {
+    const Fan& f = fans[fan];
+    Frame frame(f.inner_clip ? 10.0f : 0.0f, f.inner_clip ? 10.0f : 0.0f,
+                f.inner_clip ? 310.0f : 319.0f, f.inner_clip ? 190.0f : 199.0f);
+    const float cx = f.cx, cy = f.cy;
+    const int sides = f.sides;
     std::vector<Point> rim;
     for (int i = 0; i < sides; ++i) {
-      const double a = 2 * M_PI * (i + 0.3 * (fan % 3)) / sides;
-      rim.push_back({float(cx + r * std::cos(a)), float(cy + r * std::sin(a))});
+      const double a = 2 * M_PI * (i + f.phase) / sides;
+      rim.push_back({float(cx + f.r * std::cos(a)), float(cy + f.r * std::sin(a))});
     }
     std::vector<int> writes(kWidth * kHeight, 0);
     for (int i = 0; i < sides; ++i) {
@@ -124,6 +139,19 @@ TEST(RasterCoverage, SharedEdgesAreDrawnOnceWithoutGaps) {
       DrawFlat(p);
       for (int k = 0; k < kWidth * kHeight; ++k) writes[k] += frame.pixels[k] != kUntouched;
     }
+    // The whole fan at once in the half-transparent mode over black: a pixel written once holds
+    // half the texel, one written twice three quarters.
+    const std::vector<uint32_t> grey(effects::kTextureTexels, 0x80808080);
+    frame.Fill(0);
+    for (int i = 0; i < sides; ++i) {
+      Point p[3] = {{cx, cy}, rim[i], rim[(i + 1) % sides]};
+      FrontFacing(p);
+      render::TextureVertex v[3];
+      for (int k = 0; k < 3; ++k) v[k] = {p[k].x, p[k].y, 0.5f, 0.5f, 0};
+      render::DrawTexturedHalf(v, grey.data());
+    }
+    for (int k = 0; k < kWidth * kHeight; ++k)
+      ASSERT_EQ(frame.pixels[k], writes[k] ? 0x40404040u : 0u) << "fan " << fan << " half at " << k;
     for (int py = 0; py < kHeight; ++py) {
       for (int px = 0; px < kWidth; ++px) {
         const int n = writes[py * kWidth + px];
