@@ -5,6 +5,10 @@
 // writes each one's outcode into its last slot. Texture coordinates are in texels: 0 ... 256 covers a
 // 256-wide texture once and the 32-bit and shaded modes wrap beyond it both ways. A triangle with a
 // non-finite coordinate or attribute, zero area, or lying wholly outside one clip line draws nothing.
+// Only the clockwise winding (on screen, y down) is drawn. A pixel belongs to the triangle when its
+// integer coordinates lie inside it, or on a left edge or a horizontal top edge; right and bottom
+// edges belong to the neighbours, so a mesh writes each pixel once. Likewise pixels from
+// ceil(clipMin) up to, not including, ceil(clipMax) can be written.
 // Not reentrant: edge state and the clipped polygon live in static scratch.
 #pragma once
 
@@ -58,7 +62,8 @@ void DrawTexturedWeighted(TextureVertex* vertices, const uint32_t* texture, uint
                           uint32_t pixelWeight);
 // The texel's top byte A is its transparency: colour (texel * (255 - A) >> 8) + (pixel * A >> 8).
 void DrawTexturedMapped(TextureVertex* vertices, const uint32_t* texture);
-// Shade table entry (index at (u, v), integer part of the shade clamped to 0 ... 63).
+// Shade table entry (index at (u, v), integer part of the shade clamped to 0 ... 63). The block
+// must be 4-byte aligned (texture slots are).
 void DrawTexturedGouraud(ShadedTextureVertex* vertices, const uint8_t* texture);
 // The picture's pixel at (u, v), no wrapping. Coordinates outside the width x height picture are
 // clamped to its nearest edge pixel, so it is never read outside.

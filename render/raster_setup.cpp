@@ -123,11 +123,13 @@ bool SetUpTriangle(FloatVertex* v, int clipped, int used, Polygon& polygon) {
   const double y12 = double(v[1].y) - v[2].y;
   const double d = (double(v[0].x) - v[2].x) * y12 - (double(v[1].x) - v[2].x) * y02;
   if (d == 0.0) return false;
+  double gradient[kMaxAttributes];  // all divisions first, so that they overlap
   for (int k = 0; k < used; ++k) {
     const double a02 = double(v[0].attribute[k]) - v[2].attribute[k];
     const double a12 = double(v[1].attribute[k]) - v[2].attribute[k];
-    polygon.gradient[k] = ToFixed((a02 * y12 - a12 * y02) / d * 65536.0);
+    gradient[k] = (a02 * y12 - a12 * y02) / d * 65536.0;
   }
+  for (int k = 0; k < used; ++k) polygon.gradient[k] = ToFixed(gradient[k]);
 
   const FloatVertex* corners = v;
   int n = 3;
