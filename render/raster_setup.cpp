@@ -1,6 +1,7 @@
 #include "render/raster_setup.h"
 
 #include <cassert>
+#include <cfloat>
 #include <cmath>
 
 #include "render/raster.h"
@@ -13,15 +14,18 @@ namespace {
 // inside 64 bits; that is +-16384 texels or intensity levels, far beyond what lighting produces.
 constexpr double kFixedLimit = 1073741824.0;
 
-// To 16.16, rounded to nearest with ties to even, saturating; NaN becomes 0. Adding and
-// subtracting 1.5 * 2^52 leaves no fraction bits, so the sum itself is rounded to an integer (by
-// the default rounding, to nearest even) without a call into the maths library.
+// To 16.16, rounded to nearest (ties to even, the default rounding), saturating; NaN becomes 0.
+// Where doubles are computed as doubles, adding and subtracting 1.5 * 2^52 rounds the same way
+// without a call into the maths library: the sum has no fraction bits left.
 inline Fixed16 ToFixed(double value) {
   if (!(value == value)) return 0;
   if (value >= kFixedLimit) return static_cast<Fixed16>(kFixedLimit);
   if (value <= -kFixedLimit) return static_cast<Fixed16>(-kFixedLimit);
-  constexpr double kRoundingBias = 6755399441055744.0;
-  return static_cast<Fixed16>((value + kRoundingBias) - kRoundingBias);
+  if constexpr (FLT_EVAL_METHOD == 0) {
+    constexpr double kRoundingBias = 6755399441055744.0;
+    return static_cast<Fixed16>((value + kRoundingBias) - kRoundingBias);
+  }
+  return static_cast<Fixed16>(std::nearbyint(value));
 }
 
 int32_t Outcode(float x, float y) {
