@@ -26,25 +26,36 @@ struct NodeDump {
     int track_count;
 };
 const NodeDump kNodeDumps[] = {
-    {NODE_CAMERA, "<<camera source>> id: %d, name: %s\n",
-     {kPosition, {"  roll keys:    ", 2, KeyFormat::SCALAR}, {"  fov keys:     ", 1, KeyFormat::SCALAR}},
+    {NODE_CAMERA,
+     "<<camera source>> id: %d, name: %s\n",
+     {kPosition,
+      {"  roll keys:    ", 2, KeyFormat::SCALAR},
+      {"  fov keys:     ", 1, KeyFormat::SCALAR}},
      3},
     {NODE_CAMERA_TARGET, "<<camera target>> id: %d, name: %s\n", {kPosition}, 1},
-    {NODE_OMNI_LIGHT, "<<light source>> id: %d, name: %s\n",
-     {kPosition, {"  color keys:   ", 1, KeyFormat::COLOR}}, 2},
-    {NODE_SPOT_LIGHT, "<<spotlight source>> id: %d, name: %s\n",
-     {kPosition, {"  color keys:   ", 1, KeyFormat::COLOR}, {"  roll keys:    ", 2, KeyFormat::SCALAR}},
+    {NODE_OMNI_LIGHT,
+     "<<light source>> id: %d, name: %s\n",
+     {kPosition, {"  color keys:   ", 1, KeyFormat::COLOR}},
+     2},
+    {NODE_SPOT_LIGHT,
+     "<<spotlight source>> id: %d, name: %s\n",
+     {kPosition,
+      {"  color keys:   ", 1, KeyFormat::COLOR},
+      {"  roll keys:    ", 2, KeyFormat::SCALAR}},
      3},
     {NODE_LIGHT_TARGET, "<<light target>> id: %d, name: %s\n", {kPosition}, 1},
-    {NODE_OBJECT, "<<object track>> id: %d, name: %s\n",
+    {NODE_OBJECT,
+     "<<object track>> id: %d, name: %s\n",
      {kPosition,
       {"  rotation keys:", 2, KeyFormat::ROTATION},
       {"  scale keys:   ", 1, KeyFormat::VECTOR},
       {"  morph keys:   ", 3, KeyFormat::MORPH},
       {"  hide keys:    ", 4, KeyFormat::HIDE}},
      5},
-    {NODE_AMBIENT, "<<ambient track>> id: %d, name: %s\n",
-     {{"  color keys:   ", 0, KeyFormat::COLOR}}, 1},
+    {NODE_AMBIENT,
+     "<<ambient track>> id: %d, name: %s\n",
+     {{"  color keys:   ", 0, KeyFormat::COLOR}},
+     1},
 };
 
 const char* printable(const char* name) { return name != nullptr ? name : ""; }
@@ -60,12 +71,18 @@ void dump_key(const Key* key, KeyFormat format) {
     const float* v = key->value;
     switch (format) {
         case KeyFormat::SCALAR: std::printf("value: %9.3f\n", v[0]); break;
-        case KeyFormat::VECTOR: std::printf("x: %9.3f, y: %9.3f, z: %9.3f\n", v[0], v[1], v[2]); break;
-        case KeyFormat::COLOR: std::printf("r: %9.3f, g: %9.3f, b: %9.3f\n", v[0], v[1], v[2]); break;
+        case KeyFormat::VECTOR:
+            std::printf("x: %9.3f, y: %9.3f, z: %9.3f\n", v[0], v[1], v[2]);
+            break;
+        case KeyFormat::COLOR:
+            std::printf("r: %9.3f, g: %9.3f, b: %9.3f\n", v[0], v[1], v[2]);
+            break;
         case KeyFormat::ROTATION:
             std::printf("x: %9.3f, y: %9.3f, z: %9.3f, w: %9.3f\n", v[1], v[2], v[3], v[0]);
             break;
-        case KeyFormat::MORPH: std::printf("morph to: %s\n", object_name(kf_key_target(key))); break;
+        case KeyFormat::MORPH:
+            std::printf("morph to: %s\n", object_name(kf_key_target(key)));
+            break;
         case KeyFormat::HIDE: std::printf("hidden: %s\n", v[0] != 0.0f ? "yes" : "no"); break;
     }
 }

@@ -197,29 +197,7 @@ int32_t* face_uses(int32_t count) {
 bool recompute_normals(Object* object) {
     int32_t* uses = face_uses(object->vertex_count);
     if (uses == nullptr) return false;
-    std::memset(uses, 0, sizeof(int32_t) * object->vertex_count);
-    for (int32_t i = 0; i < object->vertex_count; ++i) vec_zero(&object->vertices[i].pnorm);
-    for (int32_t i = 0; i < object->face_count; ++i) {
-        Face& face = object->faces[i];
-        Vector ab, bc, n;
-        vec_sub(&face.pa->pvert, &face.pb->pvert, &ab);
-        vec_sub(&face.pb->pvert, &face.pc->pvert, &bc);
-        vec_cross(&ab, &bc, &n);
-        vec_normalize(&n, &face.pnorm);
-        const int32_t corners[3] = {face.a, face.b, face.c};
-        for (int k = 0; k < 3; ++k) {
-            if ((k >= 1 && corners[k] == corners[0]) || (k == 2 && corners[2] == corners[1]))
-                continue;  // a face counts once per vertex
-            Vertex& vertex = object->vertices[corners[k]];
-            vec_add(&vertex.pnorm, &face.pnorm, &vertex.pnorm);
-            ++uses[corners[k]];
-        }
-    }
-    for (int32_t i = 0; i < object->vertex_count; ++i) {
-        Vector& norm = object->vertices[i].pnorm;
-        if (uses[i] > 0) vec_scale(&norm, 1.0f / static_cast<float>(uses[i]), &norm);
-        vec_normalize(&norm, &norm);
-    }
+    kf_compute_normals(object, uses, kCameraNormals);
     return true;
 }
 

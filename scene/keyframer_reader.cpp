@@ -40,8 +40,16 @@ enum : uint16_t {
 };
 
 // What a track chunk holds; the number is the track kind the binder knows.
-enum TrackKind { KIND_POSITION = 1, KIND_ROTATION, KIND_SCALE, KIND_FOV, KIND_ROLL, KIND_COLOR,
-                 KIND_MORPH, KIND_HIDE };
+enum TrackKind {
+    KIND_POSITION = 1,
+    KIND_ROTATION,
+    KIND_SCALE,
+    KIND_FOV,
+    KIND_ROLL,
+    KIND_COLOR,
+    KIND_MORPH,
+    KIND_HIDE
+};
 
 // The track slot of each kind in each node type, -1 where the node type has none.
 struct SlotRow {
@@ -49,14 +57,14 @@ struct SlotRow {
     int8_t slot[KIND_HIDE + 1];  // by kind; index 0 unused
 };
 constexpr SlotRow kSlots[] = {
-    //                      pos rot scl fov roll col morph hide
-    {NODE_CAMERA, {-1, 0, -1, -1, 1, 2, -1, -1, -1}},
-    {NODE_CAMERA_TARGET, {-1, 0, -1, -1, -1, -1, -1, -1, -1}},
-    {NODE_OMNI_LIGHT, {-1, 0, -1, -1, -1, -1, 1, -1, -1}},
-    {NODE_SPOT_LIGHT, {-1, 0, -1, -1, -1, 2, 1, -1, -1}},
-    {NODE_LIGHT_TARGET, {-1, 0, -1, -1, -1, -1, -1, -1, -1}},
-    {NODE_OBJECT, {-1, 0, 2, 1, -1, -1, -1, 3, 4}},
-    {NODE_AMBIENT, {-1, -1, -1, -1, -1, -1, 0, -1, -1}},
+    // kind:                  pos rot scl fov rol col mor hid
+    {NODE_CAMERA,        {-1,  0, -1, -1,  1,  2, -1, -1, -1}},
+    {NODE_CAMERA_TARGET, {-1,  0, -1, -1, -1, -1, -1, -1, -1}},
+    {NODE_OMNI_LIGHT,    {-1,  0, -1, -1, -1, -1,  1, -1, -1}},
+    {NODE_SPOT_LIGHT,    {-1,  0, -1, -1, -1,  2,  1, -1, -1}},
+    {NODE_LIGHT_TARGET,  {-1,  0, -1, -1, -1, -1, -1, -1, -1}},
+    {NODE_OBJECT,        {-1,  0,  2,  1, -1, -1, -1,  3,  4}},
+    {NODE_AMBIENT,       {-1, -1, -1, -1, -1, -1,  0, -1, -1}},
 };
 
 // Track chunks: the kind each holds and the bytes of one key's data after its key header.
@@ -263,8 +271,8 @@ int node_header(ChunkReader& r) {
 
     TrackSet* tracks = static_cast<TrackSet*>(std::calloc(1, sizeof(TrackSet)));
     if (tracks == nullptr) return KF_NO_MEMORY;
-    if (const int error = kf_add_node(r.scene, kind->node_type, r.counter, parent_index, tracks,
-                                      record)) {
+    if (const int error =
+            kf_add_node(r.scene, kind->node_type, r.counter, parent_index, tracks, record)) {
         std::free(tracks);
         return error;
     }

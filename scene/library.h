@@ -48,6 +48,21 @@ Record* kf_new_record(const char* name) {
 // record is then still the caller's).
 int kf_append_world(Scene* scene, uint32_t type, void* record);
 
+// Which fields a normal computation reads and writes: object space (vert into norm) after a world
+// read, camera space (pvert into pnorm) for a morphed object.
+struct NormalFields {
+    Vector Vertex::*position;
+    Vector Vertex::*vertex_normal;
+    Vector Face::*face_normal;
+};
+constexpr NormalFields kObjectNormals = {&Vertex::vert, &Vertex::norm, &Face::norm};
+constexpr NormalFields kCameraNormals = {&Vertex::pvert, &Vertex::pnorm, &Face::pnorm};
+
+// Face normals, then each vertex's normal as the normalised mean of the faces naming it. Sums run
+// in face order, as a scan of all faces per vertex would add them; a face naming one vertex twice
+// counts once. `uses` has room for the object's vertex count.
+void kf_compute_normals(Object* object, int32_t* uses, const NormalFields& fields);
+
 // Frees a world record of the given WORLD_* type with everything it owns; null is ignored.
 void kf_free_record(uint32_t type, void* record);
 

@@ -143,6 +143,32 @@ int kf_scene_delete(Scene* scene) {
     return KF_OK;
 }
 
+void kf_compute_normals(Object* object, int32_t* uses, const NormalFields& fields) {
+    std::memset(uses, 0, sizeof(int32_t) * static_cast<size_t>(object->vertex_count));
+    for (int32_t i = 0; i < object->vertex_count; ++i) vec_zero(&(object->vertices[i].*fields.vertex_normal));
+    for (int32_t i = 0; i < object->face_count; ++i) {
+        Face& face = object->faces[i];
+        Vector ab, bc, n;
+        vec_sub(&(face.pa->*fields.position), &(face.pb->*fields.position), &ab);
+        vec_sub(&(face.pb->*fields.position), &(face.pc->*fields.position), &bc);
+        vec_cross(&ab, &bc, &n);
+        Vector& face_normal = face.*fields.face_normal;
+        vec_normalize(&n, &face_normal);
+        const int32_t corners[3] = {face.a, face.b, face.c};
+        for (int k = 0; k < 3; ++k) {
+            if ((k >= 1 && corners[k] == corners[0]) || (k == 2 && corners[2] == corners[1])) continue;
+            Vector& sum = object->vertices[corners[k]].*fields.vertex_normal;
+            vec_add(&sum, &face_normal, &sum);
+            ++uses[corners[k]];
+        }
+    }
+    for (int32_t i = 0; i < object->vertex_count; ++i) {
+        Vector& norm = object->vertices[i].*fields.vertex_normal;
+        if (uses[i] > 0) vec_scale(&norm, 1.0f / static_cast<float>(uses[i]), &norm);
+        vec_normalize(&norm, &norm);
+    }
+}
+
 namespace {
 
 void compute_bounding_box(Object* object) {
@@ -162,34 +188,6 @@ void compute_bounding_box(Object* object) {
     object->bbox_max = high;
 }
 
-// Face normals, then each vertex's normal as the normalised mean of the faces naming it. Sums run
-// in face order, as a scan of all faces per vertex would add them; a face naming one vertex twice
-// counts once. `uses` has room for the object's vertex count.
-void compute_normals(Object* object, int32_t* uses) {
-    std::memset(uses, 0, sizeof(int32_t) * static_cast<size_t>(object->vertex_count));
-    for (int32_t i = 0; i < object->vertex_count; ++i) vec_zero(&object->vertices[i].norm);
-    for (int32_t i = 0; i < object->face_count; ++i) {
-        Face& face = object->faces[i];
-        Vector ab, bc, n;
-        vec_sub(&face.pa->vert, &face.pb->vert, &ab);
-        vec_sub(&face.pb->vert, &face.pc->vert, &bc);
-        vec_cross(&ab, &bc, &n);
-        vec_normalize(&n, &face.norm);
-        const int32_t corners[3] = {face.a, face.b, face.c};
-        for (int k = 0; k < 3; ++k) {
-            if ((k >= 1 && corners[k] == corners[0]) || (k == 2 && corners[2] == corners[1])) continue;
-            Vertex& vertex = object->vertices[corners[k]];
-            vec_add(&vertex.norm, &face.norm, &vertex.norm);
-            ++uses[corners[k]];
-        }
-    }
-    for (int32_t i = 0; i < object->vertex_count; ++i) {
-        Vector& norm = object->vertices[i].norm;
-        if (uses[i] > 0) vec_scale(&norm, 1.0f / static_cast<float>(uses[i]), &norm);
-        vec_normalize(&norm, &norm);
-    }
-}
-
 int finish_world(Scene* scene) {
     int32_t most_vertices = 0;
     for (WorldNode* node = scene->world; node; node = node->next) {
@@ -202,7 +200,8 @@ int finish_world(Scene* scene) {
     int32_t* uses = static_cast<int32_t*>(std::malloc(sizeof(int32_t) * static_cast<size_t>(most_vertices)));
     if (!uses) return KF_NO_MEMORY;
     for (WorldNode* node = scene->world; node; node = node->next)
-        if (node->type == WORLD_OBJECT) compute_normals(static_cast<Object*>(node->record), uses);
+        if (node->type == WORLD_OBJECT)
+            kf_compute_normals(static_cast<Object*>(node->record), uses, kObjectNormals);
     std::free(uses);
     return KF_OK;
 }

@@ -91,8 +91,8 @@ void open_ends(Key* first, Key* last) {
         d_near[i] = last->value[i] - kb->value[i];
         d_far[i] = last->value[i] - ka->value[i];
     }
-    open_end_tangent(last->tension, d_near, d_far, last->frame - kb->frame,
-                     last->frame - ka->frame, last->tangent_in);
+    open_end_tangent(last->tension, d_near, d_far, last->frame - kb->frame, last->frame - ka->frame,
+                     last->tangent_in);
 }
 
 // A looping track continues from its last key into its second key, so both ends are inner keys of
@@ -174,8 +174,8 @@ float fold_frame(const Track* track, float frame) {
     return frame - std::trunc(frame / track->frames) * track->frames;
 }
 
-// Finds the key that starts the segment holding `frame`. Forward playback resumes at the cached key;
-// a frame equal to a key's frame stays in the segment that ends at that key.
+// Finds the key that starts the segment holding `frame`. Forward playback resumes at the cached
+// key; a frame equal to a key's frame stays in the segment that ends at that key.
 Key* find_segment(Track* track, float frame) {
     Key* key = track->current;
     if (key == nullptr || frame < key->frame) key = track->keys;
@@ -313,7 +313,8 @@ int kf_track_rotation(Track* track, float frame, Quaternion* out) {
     const Key* k1 = k0->next;
     const float t = segment_position(k0, frame);
     // Whole turns between the keys, truncated toward zero, each adding pi to the slerp angle.
-    const float spins = static_cast<float>(std::trunc((k1->value[0] - k0->value[0]) * kTurnsPerRadian));
+    const float spins =
+        static_cast<float>(std::trunc((k1->value[0] - k0->value[0]) * kTurnsPerRadian));
     Quaternion q1, q2;
     qt_slerp(&k0->quat, &k1->quat, spins, t, &q1);
     qt_slerp(&k0->quat_a, &k1->quat_b, spins, t, &q2);

@@ -1,9 +1,9 @@
 // Spline tracks: preparation when a keyframer is read, evaluation at any frame.
 //
-// Position, scale, colour, fov and roll tracks are Kochanek-Bartels Hermite splines with ease in and
-// out; rotation tracks are squad quaternion splines with extra full turns; hide and morph tracks are
-// stepped. Evaluators take any frame in any order; only the track's `current` key carries state
-// between calls, so forward playback costs one comparison per track.
+// Position, scale, colour, fov and roll tracks are Kochanek-Bartels Hermite splines with ease in
+// and out; rotation tracks are squad quaternion splines with extra full turns; hide and morph
+// tracks are stepped. Evaluators take any frame in any order; only the track's `current` key
+// carries state between calls, so forward playback costs one comparison per track.
 #pragma once
 
 #include <cstdint>

@@ -11,8 +11,8 @@ using namespace scene;
 
 namespace {
 
-const char* const kModels[] = {"RotatingCube.3DS", "CameraRollAnim.3ds", "CameraRollAnimWithChildObject.3ds",
-                               "TargetCameraAnim.3ds"};
+const char* const kModels[] = {"RotatingCube.3DS", "CameraRollAnim.3ds",
+                               "CameraRollAnimWithChildObject.3ds", "TargetCameraAnim.3ds"};
 
 // Loads a model as the active scene with its first camera active; null when it cannot be read.
 Scene* load(const char* name, uint32_t options) {
@@ -20,7 +20,8 @@ Scene* load(const char* name, uint32_t options) {
     const std::string path = std::string("/usr/share/assimp/models/3DS/") + name;
     Scene* scene = nullptr;
     kf_scene_new(&scene);
-    if (kf_world_read(path.c_str(), scene) != KF_OK || kf_motion_read(path.c_str(), scene) != KF_OK) {
+    if (kf_world_read(path.c_str(), scene) != KF_OK ||
+        kf_motion_read(path.c_str(), scene) != KF_OK) {
         kf_scene_delete(scene);
         return nullptr;
     }

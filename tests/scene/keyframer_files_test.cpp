@@ -27,7 +27,9 @@ const char* const kAnimatedModels[] = {
     "TargetCameraAnim.3ds",
 };
 
-std::string model_path(const char* name) { return std::string("/usr/share/assimp/models/3DS/") + name; }
+std::string model_path(const char* name) {
+    return std::string("/usr/share/assimp/models/3DS/") + name;
+}
 
 template <typename KeyList>
 int count_keys(const KeyList* key) {
@@ -53,7 +55,8 @@ uint32_t our_type(const Lib3dsNode* node) {
         case LIB3DS_OBJECT_NODE: return NODE_OBJECT;
         case LIB3DS_CAMERA_NODE: return NODE_CAMERA;
         case LIB3DS_TARGET_NODE: return NODE_CAMERA_TARGET;
-        case LIB3DS_LIGHT_NODE: return node->data.light.roll_track.keyL ? NODE_SPOT_LIGHT : NODE_OMNI_LIGHT;
+        case LIB3DS_LIGHT_NODE:
+            return node->data.light.roll_track.keyL ? NODE_SPOT_LIGHT : NODE_OMNI_LIGHT;
         case LIB3DS_SPOT_NODE: return NODE_LIGHT_TARGET;
         default: return 0;
     }
@@ -72,17 +75,20 @@ void collect_lib3ds(const Lib3dsNode* node, std::map<int, NodeFacts>* out) {
         const Lib3dsNodeData& d = node->data;
         switch (node->type) {
             case LIB3DS_OBJECT_NODE:
-                facts.keys = {count_keys(d.object.pos_track.keyL), count_keys(d.object.scl_track.keyL),
-                              count_keys(d.object.rot_track.keyL), count_keys(d.object.morph_track.keyL),
-                              count_keys(d.object.hide_track.keyL)};
+                facts.keys = {
+                    count_keys(d.object.pos_track.keyL), count_keys(d.object.scl_track.keyL),
+                    count_keys(d.object.rot_track.keyL), count_keys(d.object.morph_track.keyL),
+                    count_keys(d.object.hide_track.keyL)};
                 break;
             case LIB3DS_CAMERA_NODE:
-                facts.keys = {count_keys(d.camera.pos_track.keyL), count_keys(d.camera.fov_track.keyL),
+                facts.keys = {count_keys(d.camera.pos_track.keyL),
+                              count_keys(d.camera.fov_track.keyL),
                               count_keys(d.camera.roll_track.keyL)};
                 break;
             case LIB3DS_TARGET_NODE: facts.keys = {count_keys(d.target.pos_track.keyL)}; break;
             case LIB3DS_LIGHT_NODE:
-                facts.keys = {count_keys(d.light.pos_track.keyL), count_keys(d.light.col_track.keyL),
+                facts.keys = {count_keys(d.light.pos_track.keyL),
+                              count_keys(d.light.col_track.keyL),
                               count_keys(d.light.roll_track.keyL)};
                 break;
             case LIB3DS_SPOT_NODE: facts.keys = {count_keys(d.spot.pos_track.keyL)}; break;
@@ -101,8 +107,8 @@ const Lib3dsNode* find_lib3ds(const Lib3dsNode* node, int id) {
     return nullptr;
 }
 
-const int kSlotsByType[][2] = {{NODE_CAMERA, 3}, {NODE_CAMERA_TARGET, 1}, {NODE_OMNI_LIGHT, 2},
-                               {NODE_SPOT_LIGHT, 3}, {NODE_LIGHT_TARGET, 1}, {NODE_OBJECT, 5},
+const int kSlotsByType[][2] = {{NODE_CAMERA, 3},     {NODE_CAMERA_TARGET, 1}, {NODE_OMNI_LIGHT, 2},
+                               {NODE_SPOT_LIGHT, 3}, {NODE_LIGHT_TARGET, 1},  {NODE_OBJECT, 5},
                                {NODE_AMBIENT, 1}};
 
 std::map<int, NodeFacts> collect_ours(const Scene* scene) {
@@ -116,7 +122,8 @@ std::map<int, NodeFacts> collect_ours(const Scene* scene) {
             facts.children.insert(child->id);
         for (const auto& row : kSlotsByType)
             if (row[0] == static_cast<int>(node->type))
-                for (int i = 0; i < row[1]; ++i) facts.keys.push_back(count_keys(node->tracks->track[i]));
+                for (int i = 0; i < row[1]; ++i)
+                    facts.keys.push_back(count_keys(node->tracks->track[i]));
     }
     return out;
 }
@@ -194,7 +201,8 @@ TEST_F(KeyframerFilesTest, KeysAreHitAtKeyFrames) {
             if (node->type == NODE_CAMERA) their_key = their->data.camera.pos_track.keyL;
             if (node->type == NODE_CAMERA_TARGET) their_key = their->data.target.pos_track.keyL;
             if (!position || !their_key) continue;
-            for (const Key* key = position->keys; key; key = key->next, their_key = their_key->next) {
+            for (const Key* key = position->keys; key;
+                 key = key->next, their_key = their_key->next) {
                 ASSERT_NE(their_key, nullptr);
                 EXPECT_EQ(key->frame, static_cast<float>(their_key->tcb.frame));
                 EXPECT_EQ(key->value[0], their_key->value[0]);
@@ -204,8 +212,9 @@ TEST_F(KeyframerFilesTest, KeysAreHitAtKeyFrames) {
                 ASSERT_EQ(kf_evaluate(), KF_OK);
                 const Vector* at = node->type == NODE_OBJECT
                                        ? &static_cast<const Object*>(node->record)->translate
-                                   : node->type == NODE_CAMERA ? &static_cast<const Camera*>(node->record)->position
-                                                               : &static_cast<const Camera*>(node->record)->target;
+                                   : node->type == NODE_CAMERA
+                                       ? &static_cast<const Camera*>(node->record)->position
+                                       : &static_cast<const Camera*>(node->record)->target;
                 EXPECT_EQ(at->x, key->value[0]);
                 EXPECT_EQ(at->y, key->value[1]);
                 EXPECT_EQ(at->z, key->value[2]);
@@ -239,7 +248,8 @@ std::vector<float> evaluated_state(const Scene* scene) {
         if (node->type == WORLD_OBJECT) {
             const Object* object = static_cast<const Object*>(node->record);
             add(&object->matrix, sizeof(Matrix));
-            for (int32_t i = 0; i < object->vertex_count; ++i) add(&object->vertices[i].pvert, sizeof(Vector));
+            for (int32_t i = 0; i < object->vertex_count; ++i)
+                add(&object->vertices[i].pvert, sizeof(Vector));
         } else if (node->type == WORLD_CAMERA) {
             const Camera* camera = static_cast<const Camera*>(node->record);
             add(&camera->position, sizeof(Vector));
@@ -273,7 +283,8 @@ TEST_F(KeyframerFilesTest, EvaluationIsFiniteAndContinuous) {
                 if (largest.empty()) largest.assign(state.size(), 0.0f);
                 for (size_t i = 0; i < state.size(); ++i) {
                     EXPECT_TRUE(std::isfinite(state[i])) << start + step * n << " " << i;
-                    if (!previous.empty()) largest[i] = std::max(largest[i], std::fabs(state[i] - previous[i]));
+                    if (!previous.empty())
+                        largest[i] = std::max(largest[i], std::fabs(state[i] - previous[i]));
                 }
                 previous = state;
             }

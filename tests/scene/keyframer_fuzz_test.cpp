@@ -49,7 +49,8 @@ protected:
         offset_ = keyframer_offset(bytes_);
         ASSERT_GT(offset_, 0u);
         ASSERT_EQ(kf_scene_new(&scene_), KF_OK);
-        ASSERT_EQ(kf_world_read_memory(bytes_.data(), static_cast<uint32_t>(bytes_.size()), scene_), KF_OK);
+        ASSERT_EQ(kf_world_read_memory(bytes_.data(), static_cast<uint32_t>(bytes_.size()), scene_),
+                  KF_OK);
         kf_use_scene(scene_);
     }
     void TearDown() override {
@@ -58,8 +59,10 @@ protected:
     }
 
     void load_damaged(const std::vector<uint8_t>& bytes) {
-        const int error = kf_motion_read_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), scene_);
-        ASSERT_TRUE(error == KF_OK || error == KF_CORRUPTED || error == KF_NO_RECORD) << "error " << error;
+        const int error =
+            kf_motion_read_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), scene_);
+        ASSERT_TRUE(error == KF_OK || error == KF_CORRUPTED || error == KF_NO_RECORD)
+            << "error " << error;
         if (error) {
             ASSERT_EQ(scene_->keyframer, nullptr);
             return;

@@ -15,8 +15,15 @@ using namespace scene_test;
 namespace {
 
 enum : uint16_t {
-    AMBIENT_NODE = 0xB001, OBJECT_NODE = 0xB002, CAMERA_NODE = 0xB003, TARGET_NODE = 0xB004,
-    POSITION = 0xB020, ROTATION = 0xB021, SCALE = 0xB022, COLOR = 0xB025, MORPH = 0xB026,
+    AMBIENT_NODE = 0xB001,
+    OBJECT_NODE = 0xB002,
+    CAMERA_NODE = 0xB003,
+    TARGET_NODE = 0xB004,
+    POSITION = 0xB020,
+    ROTATION = 0xB021,
+    SCALE = 0xB022,
+    COLOR = 0xB025,
+    MORPH = 0xB026,
     HIDE = 0xB029,
 };
 
@@ -24,24 +31,29 @@ enum : uint16_t {
 Bytes mesh(const std::string& name, std::initializer_list<float> xyz) {
     Bytes vertices;
     vertices.u16(static_cast<uint16_t>(xyz.size() / 3)).floats(xyz);
-    return chunk(0x4000, Bytes().str(name) +
-                             chunk(0x4100, chunk(0x4110, vertices) +
-                                               chunk(0x4120, Bytes().u16(1).u16(0).u16(1).u16(2).u16(0))));
+    return chunk(0x4000,
+                 Bytes().str(name) +
+                     chunk(0x4100, chunk(0x4110, vertices) +
+                                       chunk(0x4120, Bytes().u16(1).u16(0).u16(1).u16(2).u16(0))));
 }
 
-Bytes unit_scale() { return chunk(0xB022, Bytes().u16(0).u32(0).u32(0).u32(1).u32(0).u16(0).floats({1, 1, 1})); }
+Bytes unit_scale() {
+    return chunk(0xB022, Bytes().u16(0).u32(0).u32(0).u32(1).u32(0).u16(0).floats({1, 1, 1}));
+}
 
 Bytes triangle(const std::string& name) { return mesh(name, {0, 0, 0, 1, 0, 0, 0, 1, 0}); }
 
 Bytes camera(const std::string& name) {
-    return chunk(0x4000, Bytes().str(name) + chunk(0x4700, Bytes().floats({0, 0, 0, 0, 10, 0, 0, 50})));
+    return chunk(0x4000,
+                 Bytes().str(name) + chunk(0x4700, Bytes().floats({0, 0, 0, 0, 10, 0, 0, 50})));
 }
 
 Bytes node(uint16_t container, const std::string& name, int16_t parent, const Bytes& rest = Bytes(),
            int id = -1, uint16_t flags1 = 0) {
     Bytes body;
     if (id >= 0) body.add(chunk(0xB030, Bytes().u16(static_cast<uint16_t>(id))));
-    body.add(chunk(0xB010, Bytes().str(name).u16(flags1).u16(0).u16(static_cast<uint16_t>(parent))));
+    body.add(
+        chunk(0xB010, Bytes().str(name).u16(flags1).u16(0).u16(static_cast<uint16_t>(parent))));
     return chunk(container, body + rest);
 }
 
@@ -78,9 +90,12 @@ protected:
         kf_startup(options);
         EXPECT_EQ(kf_scene_new(&scene), KF_OK);
         const Bytes file = file_3ds(world, 3, motion);
-        EXPECT_EQ(kf_world_read_memory(file.data.data(), static_cast<uint32_t>(file.data.size()), scene), KF_OK);
+        EXPECT_EQ(
+            kf_world_read_memory(file.data.data(), static_cast<uint32_t>(file.data.size()), scene),
+            KF_OK);
         kf_use_scene(scene);
-        return kf_motion_read_memory(file.data.data(), static_cast<uint32_t>(file.data.size()), scene);
+        return kf_motion_read_memory(file.data.data(), static_cast<uint32_t>(file.data.size()),
+                                     scene);
     }
 
     KeyframerNode* node_at(int index) {
@@ -104,8 +119,9 @@ protected:
 
 TEST_F(KeyframerTest, NodesAreNumberedOnUnlessAnIdChunkSetsTheNumber) {
     const Bytes world = triangle("A") + triangle("B") + triangle("C") + triangle("D");
-    ASSERT_EQ(load(world, keyframer(node(OBJECT_NODE, "A", -1) + node(OBJECT_NODE, "B", -1) +
-                                     node(OBJECT_NODE, "C", -1, Bytes(), 10) + node(OBJECT_NODE, "D", -1))),
+    ASSERT_EQ(load(world,
+                   keyframer(node(OBJECT_NODE, "A", -1) + node(OBJECT_NODE, "B", -1) +
+                             node(OBJECT_NODE, "C", -1, Bytes(), 10) + node(OBJECT_NODE, "D", -1))),
               KF_OK);
     const int expected[] = {0, 1, 10, 11};
     for (int i = 0; i < 4; ++i) {
@@ -150,7 +166,8 @@ TEST_F(KeyframerTest, CameraTargetAndHierarchyLinks) {
 
 TEST_F(KeyframerTest, SelfAndMutualParentsFormNoLoop) {
     const Bytes world = triangle("Self") + triangle("P") + triangle("Q");
-    const Bytes nodes = node(OBJECT_NODE, "Self", 0, Bytes(), 0) + node(OBJECT_NODE, "P", 2, Bytes(), 1) +
+    const Bytes nodes = node(OBJECT_NODE, "Self", 0, Bytes(), 0) +
+                        node(OBJECT_NODE, "P", 2, Bytes(), 1) +
                         node(OBJECT_NODE, "Q", 1, Bytes(), 2);
     ASSERT_EQ(load(world, keyframer(nodes), KF_HIERARCHY | KF_TRANSFORM), KF_OK);
     EXPECT_EQ(node_at(0)->parent, nullptr);
@@ -170,12 +187,13 @@ TEST_F(KeyframerTest, TrackLayouts) {
     Bytes rotation_keys;
     for (uint32_t frame : {0u, 10u, 20u}) rotation_keys.add(key(frame).floats({1.9f, 0, 0, 1}));
     Bytes hide_keys = Bytes().u16(10).u32(0) + Bytes().u16(20).u32(0);
-    Bytes tcb_key = Bytes().u32(5).u16(0x1F).floats({0.25f, 0.5f, 0.75f, 0.1f, 0.2f}).floats({1, 1, 1});
-    const Bytes nodes = node(OBJECT_NODE, "Box", -1,
-                             position_track({{70000, 1, 2, 3}}) +
-                                 track(ROTATION, 3, rotation_keys, 3) +
-                                 track(SCALE, 1, tcb_key, 2) + track(HIDE, 2, hide_keys),
-                             -1, 0x0800);
+    Bytes tcb_key =
+        Bytes().u32(5).u16(0x1F).floats({0.25f, 0.5f, 0.75f, 0.1f, 0.2f}).floats({1, 1, 1});
+    const Bytes nodes =
+        node(OBJECT_NODE, "Box", -1,
+             position_track({{70000, 1, 2, 3}}) + track(ROTATION, 3, rotation_keys, 3) +
+                 track(SCALE, 1, tcb_key, 2) + track(HIDE, 2, hide_keys),
+             -1, 0x0800);
     ASSERT_EQ(load(triangle("Box"), keyframer(nodes)), KF_OK);
     const TrackSet* tracks = node_at(0)->tracks;
     EXPECT_EQ(tracks->track[0]->keys->frame, 4464.0f);
@@ -211,7 +229,8 @@ TEST_F(KeyframerTest, AmbientDummyPivotAndInstanceName) {
     Bytes color_keys = key(0).floats({0.5f, 0.25f, 1.0f});
     const Bytes nodes =
         node(AMBIENT_NODE, "$AMBIENT$", -1, track(COLOR, 1, color_keys), 3) +
-        node(OBJECT_NODE, "$$$DUMMY", -1, chunk(0xB011, Bytes().str("Helper")) + position_track({{0, 5, 0, 0}})) +
+        node(OBJECT_NODE, "$$$DUMMY", -1,
+             chunk(0xB011, Bytes().str("Helper")) + position_track({{0, 5, 0, 0}})) +
         node(OBJECT_NODE, "Box", 4, chunk(0xB013, Bytes().floats({1, 2, 3})));
     ASSERT_EQ(load(triangle("Box"), keyframer(nodes), KF_HIERARCHY), KF_OK);
 
@@ -242,10 +261,13 @@ TEST_F(KeyframerTest, ReadErrors) {
         {"unknown node name", keyframer(node(OBJECT_NODE, "Nobody", -1)), KF_NO_RECORD},
         {"node of the wrong kind", keyframer(node(CAMERA_NODE, "Box", -1)), KF_NO_RECORD},
         {"unknown morph target",
-         keyframer(node(OBJECT_NODE, "Box", -1, track(MORPH, 1, key(0).str("Nobody")))), KF_NO_RECORD},
+         keyframer(node(OBJECT_NODE, "Box", -1, track(MORPH, 1, key(0).str("Nobody")))),
+         KF_NO_RECORD},
         {"key count beyond the chunk",
-         keyframer(node(OBJECT_NODE, "Box", -1, track(POSITION, 4000, key(0).floats({1, 2, 3})))), KF_CORRUPTED},
-        {"key cut short", keyframer(node(OBJECT_NODE, "Box", -1, track(POSITION, 1, key(0).floats({1, 2})))),
+         keyframer(node(OBJECT_NODE, "Box", -1, track(POSITION, 4000, key(0).floats({1, 2, 3})))),
+         KF_CORRUPTED},
+        {"key cut short",
+         keyframer(node(OBJECT_NODE, "Box", -1, track(POSITION, 1, key(0).floats({1, 2})))),
          KF_CORRUPTED},
     };
     for (const auto& c : cases) {
@@ -258,7 +280,9 @@ TEST_F(KeyframerTest, ReadErrors) {
     Scene* empty = nullptr;
     kf_scene_new(&empty);
     const Bytes file = file_3ds(world);
-    EXPECT_EQ(kf_motion_read_memory(file.data.data(), static_cast<uint32_t>(file.data.size()), empty), KF_NO_SCENE);
+    EXPECT_EQ(
+        kf_motion_read_memory(file.data.data(), static_cast<uint32_t>(file.data.size()), empty),
+        KF_NO_SCENE);
     kf_scene_delete(empty);
 }
 
@@ -292,12 +316,14 @@ TEST_F(KeyframerTest, CameraMatrixAndProjection) {
     const struct {
         std::initializer_list<float> target;  // file x, y, z
         float roll;
-    } cases[] = {{{0, 10, 0}, 0}, {{10, 0, 0}, 0}, {{3, 4, 12}, 0}, {{0, 10, 0}, 90}, {{-2, -7, -1}, 30}};
+    } cases[] = {
+        {{0, 10, 0}, 0}, {{10, 0, 0}, 0}, {{3, 4, 12}, 0}, {{0, 10, 0}, 90}, {{-2, -7, -1}, 30}};
     for (const auto& c : cases) {
         const float* t = c.target.begin();
         Bytes roll_track = track(0xB024, 1, key(0).f32(c.roll));
-        const Bytes nodes = node(CAMERA_NODE, "Cam", -1, position_track({{0, 1, 2, 3}}) + roll_track) +
-                            node(TARGET_NODE, "Cam", -1, position_track({{0, 1 + t[0], 2 + t[1], 3 + t[2]}}));
+        const Bytes nodes =
+            node(CAMERA_NODE, "Cam", -1, position_track({{0, 1, 2, 3}}) + roll_track) +
+            node(TARGET_NODE, "Cam", -1, position_track({{0, 1 + t[0], 2 + t[1], 3 + t[2]}}));
         ASSERT_EQ(load(camera("Cam"), keyframer(nodes)), KF_OK);
         Camera* cam = record<Camera>("Cam");
         cam->size_x = 320;
@@ -319,7 +345,8 @@ TEST_F(KeyframerTest, CameraMatrixAndProjection) {
         const float rows[3][3] = {{m.xx, m.xy, m.xz}, {m.yx, m.yy, m.yz}, {m.zx, m.zy, m.zz}};
         for (int i = 0; i < 3; ++i)
             for (int j = 0; j < 3; ++j) {
-                const float dot = rows[i][0] * rows[j][0] + rows[i][1] * rows[j][1] + rows[i][2] * rows[j][2];
+                const float dot =
+                    rows[i][0] * rows[j][0] + rows[i][1] * rows[j][1] + rows[i][2] * rows[j][2];
                 EXPECT_NEAR(dot, i == j ? 1.0f : 0.0f, 1e-5f);
             }
         EXPECT_NEAR(cam->persp_x, 160.0f, 1e-3f);
@@ -339,14 +366,17 @@ TEST_F(KeyframerTest, CameraMatrixAndProjection) {
 }
 
 TEST_F(KeyframerTest, ObjectTransformAndMorph) {
-    const Bytes world = mesh("Host", {0, 0, 0, 2, 0, 0, 0, 2, 0}) + mesh("From", {0, 0, 0, 4, 0, 0, 0, 4, 0}) +
-                        mesh("To", {0, 0, 2, 4, 0, 2, 0, 4, 2}) + mesh("Big", {7, 0, 0, 0, 0, 0, 1, 0, 0, 0, 1, 0});
+    const Bytes world =
+        mesh("Host", {0, 0, 0, 2, 0, 0, 0, 2, 0}) + mesh("From", {0, 0, 0, 4, 0, 0, 0, 4, 0}) +
+        mesh("To", {0, 0, 2, 4, 0, 2, 0, 4, 2}) + mesh("Big", {7, 0, 0, 0, 0, 0, 1, 0, 0, 0, 1, 0});
     const Bytes morph_keys = key(0).str("From") + key(10).str("To");
-    const Bytes nodes = node(OBJECT_NODE, "Host", -1,
-                             position_track({{0, 1, 0, 0}}) + track(SCALE, 1, key(0).floats({2, 2, 2})) +
-                                 track(MORPH, 2, morph_keys)) +
-                        node(OBJECT_NODE, "Big", -1, unit_scale() + track(MORPH, 1, key(0).str("Host")));
-    for (uint32_t normals : {0u, KF_NORMALS, KF_NORMALS | KF_MORPH_NORMALS, KF_NORMALS | KF_MORPH_RENORMAL}) {
+    const Bytes nodes =
+        node(OBJECT_NODE, "Host", -1,
+             position_track({{0, 1, 0, 0}}) + track(SCALE, 1, key(0).floats({2, 2, 2})) +
+                 track(MORPH, 2, morph_keys)) +
+        node(OBJECT_NODE, "Big", -1, unit_scale() + track(MORPH, 1, key(0).str("Host")));
+    for (uint32_t normals :
+         {0u, KF_NORMALS, KF_NORMALS | KF_MORPH_NORMALS, KF_NORMALS | KF_MORPH_RENORMAL}) {
         ASSERT_EQ(load(world, keyframer(nodes), KF_TRANSFORM | KF_MORPH | normals), KF_OK);
         Object* host = record<Object>("Host");
         go(5.0f);
@@ -357,7 +387,8 @@ TEST_F(KeyframerTest, ObjectTransformAndMorph) {
         EXPECT_NEAR(host->vertices[1].pvert.y, 2.0f, 1e-5f);
         EXPECT_NEAR(host->pbbox_max.x, 9.0f, 1e-5f);
         if (normals) {
-            for (int i = 0; i < 3; ++i) EXPECT_NEAR(vec_length(&host->vertices[i].pnorm), 1.0f, 1e-5f) << normals;
+            for (int i = 0; i < 3; ++i)
+                EXPECT_NEAR(vec_length(&host->vertices[i].pnorm), 1.0f, 1e-5f) << normals;
             EXPECT_NEAR(std::fabs(host->faces[0].pnorm.y), 1.0f, 1e-5f) << normals;
         }
         // A target with fewer vertices than the object has is not read past: no morph.
@@ -372,8 +403,9 @@ TEST_F(KeyframerTest, ObjectTransformAndMorph) {
 TEST_F(KeyframerTest, DumpFormat) {
     Bytes hide_keys = Bytes().u16(10).u32(0);
     const Bytes nodes = node(CAMERA_NODE, "Cam", -1, position_track({{0, 1, 2, 3}}, 3)) +
-                        node(OBJECT_NODE, "Box", 0, track(ROTATION, 1, key(4).floats({1.5f, 0, 0, 1})) +
-                                                         track(MORPH, 1, key(0).str("Box")) + track(HIDE, 1, hide_keys));
+                        node(OBJECT_NODE, "Box", 0,
+                             track(ROTATION, 1, key(4).floats({1.5f, 0, 0, 1})) +
+                                 track(MORPH, 1, key(0).str("Box")) + track(HIDE, 1, hide_keys));
     ASSERT_EQ(load(camera("Cam") + triangle("Box"), keyframer(nodes, 0, 30)), KF_OK);
     testing::internal::CaptureStdout();
     EXPECT_EQ(kf_dump_keyframer(), KF_OK);

@@ -1,5 +1,7 @@
 // Spline tracks built in memory: tangents, ease, segment rules, repeat and loop, rotation paths,
 // stepped tracks, and long playback.
+#include "scene/tracks.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,7 +10,6 @@
 #include <vector>
 
 #include "scene/kf.h"
-#include "scene/tracks.h"
 
 using namespace scene;
 
@@ -166,7 +167,8 @@ TEST_F(TracksTest, KeysAreHitExactlyAndEqualFramesEndTheSegment) {
 
 TEST_F(TracksTest, Ease) {
     // 0.6 and 0.6 add to more than 1 and are scaled to 0.5 each.
-    for (float t = 0.0f; t <= 1.0f; t += 0.05f) EXPECT_EQ(kf_ease(t, 0.6f, 0.6f), kf_ease(t, 0.5f, 0.5f));
+    for (float t = 0.0f; t <= 1.0f; t += 0.05f)
+        EXPECT_EQ(kf_ease(t, 0.6f, 0.6f), kf_ease(t, 0.5f, 0.5f));
     EXPECT_EQ(kf_ease(0.25f, 0.5f, 0.5f), 0.125f);
     EXPECT_EQ(kf_ease(0.75f, 0.5f, 0.5f), 0.875f);
     EXPECT_EQ(kf_ease(0.3f, 0.0f, 0.0f), 0.3f);
@@ -215,7 +217,8 @@ TEST_F(TracksTest, DegenerateFramesStayFinite) {
         track.add(0.0f, 2.0f);
         track.add(0.0f, 3.0f);
         kf_spline_init(&track.track);
-        for (float frame : {0.0f, 0.5f, 7.0f}) EXPECT_TRUE(std::isfinite(track.scalar(frame))) << mode;
+        for (float frame : {0.0f, 0.5f, 7.0f})
+            EXPECT_TRUE(std::isfinite(track.scalar(frame))) << mode;
     }
     TestTrack rotation(TRACK_REPEAT);
     rotation.add_rotation(0.0f, 0.0f, 1.0f, about_y(0.0f));
@@ -254,7 +257,7 @@ TEST_F(TracksTest, HideTogglesAtKeys) {
     const struct {
         float frame;
         int hidden;
-    } cases[] = {{0.0f, 0}, {9.99f, 0}, {10.0f, 1}, {15.0f, 1}, {20.0f, 1},
+    } cases[] = {{0.0f, 0},   {9.99f, 0}, {10.0f, 1}, {15.0f, 1}, {20.0f, 1},
                  {20.01f, 0}, {30.0f, 0}, {30.5f, 1}, {99.0f, 1}, {12.0f, 1}};
     for (const auto& c : cases) {
         int hidden = -1;
@@ -270,7 +273,7 @@ TEST_F(TracksTest, MorphBlendsBetweenTargets) {
         float frame;
         int32_t from, to;
         float alpha;
-    } cases[] = {{0.0f, 40, 41, 0.0f}, {5.0f, 40, 41, 0.5f}, {10.0f, 40, 41, 1.0f},
+    } cases[] = {{0.0f, 40, 41, 0.0f},   {5.0f, 40, 41, 0.5f},  {10.0f, 40, 41, 1.0f},
                  {12.5f, 41, 42, 0.25f}, {20.0f, 41, 42, 1.0f}, {50.0f, 41, 42, 1.0f}};
     for (const auto& c : cases) {
         int32_t from = 0, to = 0;
@@ -347,7 +350,8 @@ TEST_F(TracksTest, WholeTurnStepsAddSpins) {
     for (int i = 1; i <= 1000; ++i) {
         Quaternion q;
         ASSERT_EQ(kf_track_rotation(&track.track, 0.1f * i, &q), KF_OK);
-        const float c = std::fmin(1.0f, std::fmax(-1.0f, qt_dot(&q, &last) / qt_length(&q) / qt_length(&last)));
+        const float c =
+            std::fmin(1.0f, std::fmax(-1.0f, qt_dot(&q, &last) / qt_length(&q) / qt_length(&last)));
         sweep += std::acos(c);
         last = q;
     }
@@ -374,7 +378,8 @@ TEST_F(TracksTest, LongLoopingPlaybackStaysBoundedAndRepeatable) {
     for (int frame = 0; frame <= 100000; ++frame) {
         ASSERT_EQ(kf_track_vector(&position.track, static_cast<float>(frame), &v), KF_OK);
         ASSERT_EQ(kf_track_rotation(&rotation.track, static_cast<float>(frame), &q), KF_OK);
-        ASSERT_TRUE(std::fabs(v.x) < 50.0f && std::fabs(v.y) < 50.0f && std::fabs(v.z) < 50.0f) << frame;
+        ASSERT_TRUE(std::fabs(v.x) < 50.0f && std::fabs(v.y) < 50.0f && std::fabs(v.z) < 50.0f)
+            << frame;
         ASSERT_NEAR(qt_length(&q), 1.0f, 1e-3f) << frame;
     }
     end_v = v;
