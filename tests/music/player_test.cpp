@@ -83,9 +83,11 @@ TEST_F(Player, PlayingWithoutInitialisationOrFromAMissingFileFails) {
   music::music_play_memory(m.data, m.size);
   music::music_init(nullptr);
   music::music_play_file("/nonexistent/SUPER.XM");
-  ASSERT_EQ(boxes().size(), 2u);
+  music::music_report_error("Still no music");  // with the last error's code
+  ASSERT_EQ(boxes().size(), 3u);
   EXPECT_EQ(boxes()[0], "Fatal music player error!|Error(2): Can't play the file\n");
   EXPECT_EQ(boxes()[1], "Fatal music player error!|Error(6): Can't play the file\n");
+  EXPECT_EQ(boxes()[2], "Fatal music player error!|Error(6): Still no music\n");
   EXPECT_FALSE(music::music_is_active());
 }
 
