@@ -34,16 +34,7 @@ const char* const kDescant = "D6:4 D6 D6:8 | E6:4 E6 E6:8 | D6:4 G6 D6:6 F#6:2 |
 
 const char* const kGroove = "K...S...K.k.S... K...S...K.k.S... K...S...K.k.S... K...S...K.k.S.ss";
 const char* const kShakers = "h.h.J.h.h.h.J.h. h.h.J.h.h.h.J.h. h.h.J.h.h.h.J.h. h.h.J.h.h.h.Jjjj";
-
-// Full band under a phrase: pad, walking bass, arpeggio, drums.
-void full_band(Score& s, const char* chords, int level) {
-  s.chords(chords);
-  s.pad({PAD_HIGH, PAD, level / 2}, {PAD_LOW, PAD, level / 2});
-  s.bass({BASSLINE, BASS, level}, true);
-  s.arpeggio({ARPEGGIO, PLUCK, level / 3}, 5);
-  s.drums(DRUMS, kGroove, kKit);
-  s.drums(SHAKERS, kShakers, kKit);
-}
+const char* const kSleighBells = "j.j.J.j.j.j.J.j. j.j.J.j.j.j.J.j. j.j.J.j.j.j.J.j. j.j.J.j.j.jjJjjj";
 
 // Order 0: the bells alone announce the tune over a soft pad.
 void intro_bells(Score& s) {
@@ -63,17 +54,24 @@ void intro_build(Score& s) {
   s.drums(DRUMS, "................ ................ ................ K.......s.s.sSsS", kKit);
 }
 
-// Orders 2 to 5 and 8: the chorus with the full band, the bells answering the long notes or, at
-// orders 4 and 8, singing a descant above the tune.
-void chorus(Score& s, const char* tune, const char* chords, const char* bells) {
+// Orders 2 to 5: the chorus with the full band, the bells answering the long notes or, at order 4,
+// singing a descant above the tune. Order 8, under the second scene, shakes the sleigh bells
+// throughout.
+void chorus(Score& s, const char* tune, const char* chords, const char* bells, const char* shakers) {
   s.melody({MELODY, LEAD, 46}, tune);
   s.melody({BELLS, BELL, 26}, bells);
-  full_band(s, chords, 40);
+  s.chords(chords);
+  s.pad({PAD_HIGH, PAD, 20}, {PAD_LOW, PAD, 20});
+  s.bass({BASSLINE, BASS, 40}, true);
+  s.arpeggio({ARPEGGIO, PLUCK, 13}, 5);
+  s.drums(DRUMS, kGroove, kKit);
+  s.drums(SHAKERS, shakers, kKit);
 }
 
-void chorus_a(Score& s) { chorus(s, kJingleBells, kJingleChords, kJingleFill); }
-void chorus_b(Score& s) { chorus(s, kWhatFun, kWhatFunChords, kWhatFunFill); }
-void chorus_descant(Score& s) { chorus(s, kJingleBells, kJingleChords, kDescant); }
+void chorus_a(Score& s) { chorus(s, kJingleBells, kJingleChords, kJingleFill, kShakers); }
+void chorus_b(Score& s) { chorus(s, kWhatFun, kWhatFunChords, kWhatFunFill, kShakers); }
+void chorus_descant(Score& s) { chorus(s, kJingleBells, kJingleChords, kDescant, kShakers); }
+void chorus_finale(Score& s) { chorus(s, kJingleBells, kJingleChords, kDescant, kSleighBells); }
 
 // Order 6: the verse, quietly: no drums, held bass, a gentle shaker.
 void verse_calm(Score& s) {
@@ -111,7 +109,7 @@ bool make_piece(XmModule* module, std::string* error) {
                    make_kick(), make_snare(), make_hihat(), make_jingle()};
 
   void (*const patterns[])(Score&) = {intro_bells,    intro_build, chorus_a,   chorus_b,
-                                      chorus_descant, verse_calm,  verse_build, chorus_descant};
+                                      chorus_descant, verse_calm,  verse_build, chorus_finale};
   for (size_t p = 0; p < std::size(patterns); ++p) {
     Score s(kChannels);
     patterns[p](s);
