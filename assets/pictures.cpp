@@ -199,7 +199,7 @@ Picture festive_logo(const Typeface& serif) {
   stamp(letters, christmas, (w - christmas.width) / 2, christmas_top);
 
   Mask flakes(w, canvas.shown.height);
-  const float flake_at[][3] = {{24, 30, 14}, {294, 28, 15}, {250, 16, 7}, {238, 50, 5},
+  const float flake_at[][3] = {{24, 30, 14}, {306, 30, 15}, {250, 16, 7}, {238, 50, 5},
                                {18, 123, 7}, {112, 125, 5}, {206, 126, 6}, {300, 121, 8}};
   Scatter rng{0xF1A4u};
   for (const auto& f : flake_at)
