@@ -108,32 +108,31 @@ void HoldInsideClipRectangle(Polygon& polygon) {
   }
 }
 
-bool Finite(const FloatVertex& v, int used) {
-  bool finite = std::isfinite(v.x) && std::isfinite(v.y);
-  for (int k = 0; k < used; ++k) finite = finite && std::isfinite(v.attribute[k]);
-  return finite;
-}
-
 }  // namespace
 
 bool SetUpTriangle(FloatVertex* v, int clipped, int used, Polygon& polygon) {
   assert(used <= clipped && clipped <= kMaxAttributes);
   for (int i = 0; i < 3; ++i) v[i].outcode = Outcode(v[i].x, v[i].y);
   if (v[0].outcode & v[1].outcode & v[2].outcode) return false;
-  if (!Finite(v[0], used) || !Finite(v[1], used) || !Finite(v[2], used)) return false;
 
   // Twice the signed area; negative for the front-facing (clockwise on screen) winding.
   const double y02 = double(v[0].y) - v[2].y;
   const double y12 = double(v[1].y) - v[2].y;
   const double d = (double(v[0].x) - v[2].x) * y12 - (double(v[1].x) - v[2].x) * y02;
-  if (d == 0.0) return false;
+  // Every coordinate enters d and every drawn attribute its gradient, and no arithmetic turns an
+  // infinity or NaN back into a finite value (an infinity times 0 is NaN): a non-finite input shows
+  // as a non-finite d or gradient.
+  if (d == 0.0 || !std::isfinite(d)) return false;
   double gradient[kMaxAttributes];  // all divisions first, so that they overlap
   for (int k = 0; k < used; ++k) {
     const double a02 = double(v[0].attribute[k]) - v[2].attribute[k];
     const double a12 = double(v[1].attribute[k]) - v[2].attribute[k];
     gradient[k] = (a02 * y12 - a12 * y02) / d * 65536.0;
   }
-  for (int k = 0; k < used; ++k) polygon.gradient[k] = ToFixed(gradient[k]);
+  for (int k = 0; k < used; ++k) {
+    if (!std::isfinite(gradient[k])) return false;
+    polygon.gradient[k] = ToFixed(gradient[k]);
+  }
 
   const FloatVertex* corners = v;
   int n = 3;

@@ -34,7 +34,8 @@ struct Polygon {
 
 // Sets up the triangle v[0..2]: writes each vertex's outcode, then fills `polygon` and returns true
 // when something may be drawn. `clipped` attribute slots are carried through clipping, the first
-// `used` of them (used <= clipped) are drawn, checked for finiteness, and converted.
+// `used` of them (used <= clipped) are drawn and converted. A non-finite coordinate or drawn
+// attribute rejects the triangle.
 bool SetUpTriangle(FloatVertex* v, int clipped, int used, Polygon& polygon);
 
 // Scanline or column of a 16.16 value: the smallest integer not below it.
