@@ -263,4 +263,56 @@ TEST(RasterCoverage, DegenerateAndRejectedTrianglesWriteNothing) {
   EXPECT_EQ(out[2].outcode, render::OUT_BOTTOM);
 }
 
+
+// Coordinates and attributes from anywhere in the float range, infinities and NaN included: every
+// mode stays inside the clip rectangle and reads only its texture or picture (the sanitizer build
+// checks the reads).
+TEST(RasterCoverage, HostileInputStaysInsideTheClipRectangle) {
+  std::mt19937 rng(2024);
+  const float specials[] = {std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(),
+                            std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::max(),
+                            -std::numeric_limits<float>::max(), std::numeric_limits<float>::denorm_min(),
+                            1e30f, -1e30f, 9.99999f, 310.00003f};
+  auto any = [&](float lo, float hi) {
+    const uint32_t pick = rng() % 16;
+    if (pick < 10) return specials[pick];
+    return std::uniform_real_distribution<float>(lo, hi)(rng);
+  };
+  const std::vector<uint32_t> texture(effects::kTextureTexels, 0x11223344);
+  const std::vector<uint32_t> picture(kWidth * kHeight, 0x55667788);
+  const std::vector<uint8_t> shaded(2 * 65536, 1);
+  Frame frame(10, 10, 310, 190);
+  for (int t = 0; t < 4000; ++t) {
+    render::TextureVertex tv[3];
+    render::ShadedTextureVertex sv[3];
+    render::ColourVertex cv[3];
+    for (int i = 0; i < 3; ++i) {
+      const float x = any(-400, 700), y = any(-400, 600);
+      tv[i] = {x, y, any(-1e6f, 1e6f), any(-1e6f, 1e6f), 0};
+      sv[i] = {x, y, tv[i].u, tv[i].v, any(-100, 100), 0};
+      cv[i] = {x, y, any(-1000, 1000), any(-1, 1), 0};
+    }
+    switch (t % 7) {
+      case 0: render::DrawGouraud(cv); break;
+      case 1: render::DrawTextured(tv, texture.data()); break;
+      case 2: render::DrawTexturedHalf(tv, texture.data()); break;
+      case 3: render::DrawTexturedWeighted(tv, texture.data(), 0x00990099, 0x00660066); break;
+      case 4: render::DrawTexturedMapped(tv, texture.data()); break;
+      case 5: render::DrawTexturedGouraud(sv, shaded.data()); break;
+      case 6: render::DrawEnvironment(tv, picture.data(), kWidth, kHeight); break;
+    }
+  }
+  int inside = 0;
+  for (int y = 0; y < kHeight; ++y) {
+    for (int x = 0; x < kWidth; ++x) {
+      const bool in_clip = x >= 10 && x < 310 && y >= 10 && y < 190;
+      if (!in_clip) {
+        ASSERT_EQ(frame.at(x, y), kUntouched) << x << "," << y;
+      }
+      inside += in_clip && frame.at(x, y) != kUntouched;
+    }
+  }
+  EXPECT_GT(inside, 1000);
+}
+
 }  // namespace
