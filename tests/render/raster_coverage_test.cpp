@@ -2,8 +2,8 @@
 // edges, the clip rectangle and the degenerate cases.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <limits>
 #include <random>
@@ -19,6 +19,10 @@ using namespace rastertest;
 // one scanline), so its edge crossings may lie a little off the exact ones: at most one unit per
 // scanline plus the pre-step, or edge width / 2^14 units on the reciprocal path. A pixel whose
 // sample point lies that close to an edge may be decided either way; everywhere else the two agree.
+// (Over the random triangles below about 120 of 6.8 million pixels differ, none farther than 120
+// units, and a quarter of them lie exactly on an edge whose 16.16 slope is inexact: truncation moves
+// the crossing towards the edge's upper end, so on an edge leaning left such a pixel goes to the
+// triangle on the edge's left rather than the one on its right - consistently for both.)
 constexpr double kEdgeTolerance = 2048;  // 1/32 pixel
 
 struct Mismatch {
