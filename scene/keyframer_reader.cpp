@@ -137,8 +137,11 @@ void* find_record(uint32_t world_type, const char* name) {
     return nullptr;
 }
 
+// Appends a record the keyframer creates to the world, which then owns it; on failure (including
+// a name that could not be copied) the record is freed.
 int add_world_record(ChunkReader& r, uint32_t type, void* record) {
-    const int error = kf_append_world(r.scene, type, record);
+    const bool named = kf_record_head(record)->name != nullptr;
+    const int error = named ? kf_append_world(r.scene, type, record) : KF_NO_MEMORY;
     if (error) kf_free_record(type, record);
     return error;
 }
@@ -149,10 +152,6 @@ int new_ambient(ChunkReader& r, void** record) {
     ambient->name = kf_copy_name(kAmbientName);
     ambient->id = r.counter + KEYFRAMER_ID_BASE;
     *record = ambient;
-    if (ambient->name == nullptr) {
-        std::free(ambient);
-        return KF_NO_MEMORY;
-    }
     return add_world_record(r, WORLD_AMBIENT, ambient);
 }
 
@@ -167,10 +166,6 @@ int new_dummy(ChunkReader& r, void** record) {
     dummy->flags = OBJECT_DUMMY;
     qt_identity(&dummy->rotate);
     *record = dummy;
-    if (dummy->name == nullptr) {
-        std::free(dummy);
-        return KF_NO_MEMORY;
-    }
     return add_world_record(r, WORLD_OBJECT, dummy);
 }
 

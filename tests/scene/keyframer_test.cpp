@@ -15,6 +15,9 @@ using namespace scene_test;
 namespace {
 
 enum : uint16_t {
+    OMNI_NODE = 0xB005,
+    LIGHT_TARGET_NODE = 0xB006,
+    SPOT_NODE = 0xB007,
     AMBIENT_NODE = 0xB001,
     OBJECT_NODE = 0xB002,
     CAMERA_NODE = 0xB003,
@@ -46,6 +49,12 @@ Bytes triangle(const std::string& name) { return mesh(name, {0, 0, 0, 1, 0, 0, 0
 Bytes camera(const std::string& name) {
     return chunk(0x4000,
                  Bytes().str(name) + chunk(0x4700, Bytes().floats({0, 0, 0, 0, 10, 0, 0, 50})));
+}
+
+Bytes light(const std::string& name, bool spot) {
+    Bytes body = Bytes().floats({0, 0, 0});
+    if (spot) body.add(chunk(0x4610, Bytes().floats({0, 0, -1, 30, 40})));
+    return chunk(0x4000, Bytes().str(name) + chunk(0x4600, body));
 }
 
 Bytes node(uint16_t container, const std::string& name, int16_t parent, const Bytes& rest = Bytes(),
@@ -162,6 +171,43 @@ TEST_F(KeyframerTest, CameraTargetAndHierarchyLinks) {
     EXPECT_EQ(record<Object>("Left")->matrix.xw, 10.0f);
     EXPECT_EQ(record<Object>("Left")->matrix.zw, 0.0f);
     EXPECT_EQ(record<Object>("Left")->matrix.yw, 1.0f);
+}
+
+TEST_F(KeyframerTest, HierarchyMovesCamerasAndLights) {
+    const Bytes world =
+        triangle("Root") + camera("Cam") + light("Omni", false) + light("Spot", true);
+    const Bytes nodes =
+        node(OBJECT_NODE, "Root", -1, position_track({{0, 10, 0, 0}}) + unit_scale()) +
+        node(CAMERA_NODE, "Cam", 0, position_track({{0, 0, 0, 1}})) +
+        node(TARGET_NODE, "Cam", 0, position_track({{0, 1, 0, 0}})) +
+        node(OMNI_NODE, "Omni", 0, position_track({{0, 0, 2, 0}})) +
+        node(SPOT_NODE, "Spot", 1, position_track({{0, 1, 1, 1}})) +
+        node(LIGHT_TARGET_NODE, "Spot", 0, position_track({{0, 0, 0, 3}}));
+    ASSERT_EQ(load(world, keyframer(nodes), KF_HIERARCHY), KF_OK);
+    const Camera* cam = record<Camera>("Cam");
+    const Light* omni = record<Light>("Omni");
+    const Light* spot = record<Light>("Spot");
+    const int32_t root = record<Object>("Root")->id;
+    EXPECT_EQ(cam->parent1, root);
+    EXPECT_EQ(cam->parent2, root);
+    EXPECT_EQ(omni->parent1, root);
+    EXPECT_EQ(spot->parent1, cam->id);
+    EXPECT_EQ(spot->parent2, root);
+    const struct {
+        const char* what;
+        Vector got, expected;
+    } cases[] = {
+        {"camera", cam->position, {10, 1, 0}},
+        {"camera target", cam->target, {11, 0, 0}},
+        {"omni light", omni->position, {10, 0, 2}},
+        {"spot light under the camera", spot->position, {11, 2, 1}},
+        {"spot target", spot->target, {10, 3, 0}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.got.x, c.expected.x) << c.what;
+        EXPECT_EQ(c.got.y, c.expected.y) << c.what;
+        EXPECT_EQ(c.got.z, c.expected.z) << c.what;
+    }
 }
 
 TEST_F(KeyframerTest, SelfAndMutualParentsFormNoLoop) {
