@@ -279,6 +279,7 @@ void transform_object(Object* object) {
 
 int kf_frame_range(float* start, float* end) {
     if (const int error = frames_ready()) return error;
+    if (start == nullptr || end == nullptr) return KF_NULL;
     *start = active_scene->frame_start;
     *end = active_scene->frame_end;
     return KF_OK;
@@ -295,6 +296,7 @@ int kf_goto_frame(float frame) {
 
 int kf_current_frame(float* out) {
     if (const int error = frames_ready()) return error;
+    if (out == nullptr) return KF_NULL;
     *out = active_scene->frame_current;
     return KF_OK;
 }

@@ -111,7 +111,7 @@ constexpr NodeKind kNodeKinds[] = {
 
 const char kAmbientName[] = "$AMBIENT$";
 const char kDummyName[] = "$$$DUMMY";
-// Older files name the target of the camera "Cam" this way.
+// A camera target node of this name belongs to the camera "Cam".
 const char kCameraTargetName[] = "Cam.target";
 const char kCameraTargetCamera[] = "Cam";
 

@@ -249,23 +249,6 @@ TEST_F(TracksTest, FrameAndTrackErrors) {
     EXPECT_EQ(kf_track_hide(&track.track, -0.5f, &hidden), KF_BAD_FRAME);
 }
 
-TEST_F(TracksTest, HideTogglesAtKeys) {
-    TestTrack hide;
-    hide.add(10.0f, 1.0f);
-    hide.add(20.0f, 0.0f);
-    hide.add(30.0f, 1.0f);
-    const struct {
-        float frame;
-        int hidden;
-    } cases[] = {{0.0f, 0},   {9.99f, 0}, {10.0f, 1}, {15.0f, 1}, {20.0f, 1},
-                 {20.01f, 0}, {30.0f, 0}, {30.5f, 1}, {99.0f, 1}, {12.0f, 1}};
-    for (const auto& c : cases) {
-        int hidden = -1;
-        ASSERT_EQ(kf_track_hide(&hide.track, c.frame, &hidden), KF_OK);
-        EXPECT_EQ(hidden, c.hidden) << c.frame;
-    }
-}
-
 TEST_F(TracksTest, MorphBlendsBetweenTargets) {
     TestTrack morph;
     for (int i = 0; i < 3; ++i) kf_set_key_target(morph.add(10.0f * i, 0.0f), 40 + i);
