@@ -301,4 +301,31 @@ TEST_F(KeyframerFilesTest, EvaluationIsFiniteAndContinuous) {
     }
 }
 
+// The evaluated state at fixed frames, hashed: the arithmetic is the same on every compiler and at
+// every optimisation level, so the release and sanitizer builds must both give these values. When
+// the evaluation is changed on purpose, the new hashes are the ones this test prints.
+TEST_F(KeyframerFilesTest, EvaluationTrace) {
+    const uint32_t expected[] = {0xd32b380au, 0x1ec8f2cau, 0x468ab556u, 0xe4fedfbeu};
+    for (size_t m = 0; m < sizeof kAnimatedModels / sizeof kAnimatedModels[0]; ++m) {
+        const char* name = kAnimatedModels[m];
+        load(name, KF_HIERARCHY | KF_TRANSFORM | KF_NORMALS);
+        WorldNode* first_camera = nullptr;
+        kf_find_first(WORLD_CAMERA, &first_camera);
+        if (first_camera) kf_use_camera(static_cast<Camera*>(first_camera->record));
+        uint32_t hash = 2166136261u;  // FNV-1a
+        for (float frame : {0.0f, 7.5f, 33.25f, 60.0f, 99.875f, 145.5f, 250.0f}) {
+            if (kf_goto_frame(frame) != KF_OK) continue;
+            ASSERT_EQ(kf_evaluate(), KF_OK);
+            const std::vector<float> state = evaluated_state(scene);
+            const uint8_t* bytes = reinterpret_cast<const uint8_t*>(state.data());
+            for (size_t i = 0; i < state.size() * sizeof(float); ++i)
+                hash = (hash ^ bytes[i]) * 16777619u;
+        }
+        EXPECT_EQ(hash, expected[m]) << name << ": 0x" << std::hex << hash;
+        kf_use_camera(nullptr);
+        kf_scene_delete(scene);
+        scene = nullptr;
+    }
+}
+
 }  // namespace
