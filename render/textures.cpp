@@ -299,6 +299,19 @@ int32_t LoadAnimatedTexture(Material& m, const char* name, SurfacePtr map, const
   return 1;
 }
 
+// Records the image just written into the next slot as the material's texture.
+int32_t Stored(Material& m, const Surface& image, int32_t bits, const std::string& path, uint8_t*& next) {
+  scene::TextureMap& t = m.texture_map;
+  t.texture = next;
+  t.texture_width = image.width();
+  t.texture_height = image.height();
+  t.texture_bits = bits;
+  Note("\nLoading texture file '%s'(%s), size: %dx%d...ok!", path.c_str(), NameOf(m.name), image.width(),
+       image.height());
+  next += kSlotBytes;
+  return 1;
+}
+
 // A 32-bit texture of flat and phong materials, with its transparency map in the top bytes.
 int32_t LoadTexture(Material& m, const char* name, SurfacePtr map, const std::string& map_path,
                     uint8_t*& next) {
@@ -355,15 +368,7 @@ int32_t LoadTexture(Material& m, const char* name, SurfacePtr map, const std::st
     Log("\n can't lock surface!");
     return 0;
   }
-  scene::TextureMap& t = m.texture_map;
-  t.texture = next;
-  t.texture_width = image->width();
-  t.texture_height = image->height();
-  t.texture_bits = 32;
-  Note("\nLoading texture file '%s'(%s), size: %dx%d...ok!", path.c_str(), material, image->width(),
-       image->height());
-  next += kSlotBytes;
-  return 1;
+  return Stored(m, *image, 32, path, next);
 }
 
 int32_t LoadFlatOrPhong(Material& m, uint8_t*& next) {
@@ -439,15 +444,7 @@ int32_t LoadShadedTexture(Material& m, const char* name, uint8_t*& next) {
     Log("\nCan't get palette from '%s' in %s!", path.c_str(), material);
     return 0;
   }
-  scene::TextureMap& t = m.texture_map;
-  t.texture = next;
-  t.texture_width = image->width();
-  t.texture_height = image->height();
-  t.texture_bits = 8;
-  Note("\nLoading texture file '%s'(%s), size: %dx%d...ok!", path.c_str(), material, image->width(),
-       image->height());
-  next += kSlotBytes;
-  return 1;
+  return Stored(m, *image, 8, path, next);
 }
 
 int32_t LoadMaterialTexture(Material& m, uint8_t*& next) {
