@@ -2,7 +2,6 @@
 // projection factors, and the transform of every object into camera space.
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 
 #include "scene/kf.h"
 #include "scene/library.h"

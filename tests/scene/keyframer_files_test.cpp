@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "scene/kf.h"
+#include "scene/library.h"
 
 using namespace scene;
 
@@ -116,7 +117,7 @@ std::map<int, NodeFacts> collect_ours(const Scene* scene) {
     for (const KeyframerNode* node = scene->keyframer; node; node = node->next) {
         NodeFacts& facts = out[node->id];
         facts.type = node->type;
-        facts.name = *static_cast<char* const*>(node->record);
+        facts.name = kf_record_head(node->record)->name;
         facts.parent = node->parent ? node->parent->id : -1;
         for (const KeyframerNode* child = node->child; child; child = child->sibling)
             facts.children.insert(child->id);
