@@ -25,19 +25,19 @@ float radians(float degrees) { return degrees * (1.0f / 180.0f) * kPi; }
 
 Track* track_of(const KeyframerNode* node, int slot) { return node->tracks->track[slot]; }
 
-// Evaluators leave their output untouched when the node has no such track.
+// Evaluators leave their output untouched when the node has no such track; but an object without
+// a hide track is shown, and its morph flag is set exactly when it has a morph track.
 void evaluate_object(const KeyframerNode* node, float frame) {
     Object* object = static_cast<Object*>(node->record);
     kf_track_vector(track_of(node, SLOT_POSITION), frame, &object->translate);
     kf_track_vector(track_of(node, SLOT_SCALE), frame, &object->scale);
     kf_track_rotation(track_of(node, SLOT_ROTATION), frame, &object->rotate);
-    int hidden;
-    if (kf_track_hide(track_of(node, SLOT_HIDE), frame, &hidden) == KF_OK) {
-        if (hidden)
-            object->flags |= OBJECT_HIDDEN;
-        else
-            object->flags &= ~OBJECT_HIDDEN;
-    }
+    int hidden = 0;
+    kf_track_hide(track_of(node, SLOT_HIDE), frame, &hidden);
+    if (hidden)
+        object->flags |= OBJECT_HIDDEN;
+    else
+        object->flags &= ~OBJECT_HIDDEN;
     if (kf_track_morph(track_of(node, SLOT_MORPH), frame, &object->morph_from, &object->morph_to,
                        &object->morph_alpha) == KF_OK)
         object->flags |= OBJECT_MORPH;
