@@ -1,0 +1,58 @@
+// SDL key events as Windows virtual-key codes, the codes the key queue carries on every platform.
+#include "display/sdl/sdl_console.h"
+
+#include <array>
+
+namespace display::sdl {
+namespace {
+
+// Scancode -> virtual-key code, 0 where Windows has no code we deliver.
+using KeyTable = std::array<uint8_t, SDL_NUM_SCANCODES>;
+
+KeyTable build_table() {
+  KeyTable table{};
+  for (int i = 0; i < 26; ++i) table[SDL_SCANCODE_A + i] = static_cast<uint8_t>('A' + i);
+  // The scancode row runs 1..9 then 0.
+  for (int i = 0; i < 9; ++i) table[SDL_SCANCODE_1 + i] = static_cast<uint8_t>('1' + i);
+  table[SDL_SCANCODE_0] = '0';
+  for (int i = 0; i < 12; ++i) table[SDL_SCANCODE_F1 + i] = static_cast<uint8_t>(vk::F1 + i);
+  for (int i = 0; i < 9; ++i) table[SDL_SCANCODE_KP_1 + i] = static_cast<uint8_t>(vk::NUMPAD0 + 1 + i);
+  table[SDL_SCANCODE_KP_0] = vk::NUMPAD0;
+
+  static const struct { SDL_Scancode scancode; uint8_t code; } named[] = {
+      {SDL_SCANCODE_BACKSPACE, vk::BACK},    {SDL_SCANCODE_TAB, vk::TAB},
+      {SDL_SCANCODE_RETURN, vk::RETURN},     {SDL_SCANCODE_KP_ENTER, vk::RETURN},
+      {SDL_SCANCODE_LSHIFT, vk::SHIFT},      {SDL_SCANCODE_RSHIFT, vk::SHIFT},
+      {SDL_SCANCODE_LCTRL, vk::CONTROL},     {SDL_SCANCODE_RCTRL, vk::CONTROL},
+      {SDL_SCANCODE_LALT, vk::MENU},         {SDL_SCANCODE_RALT, vk::MENU},
+      {SDL_SCANCODE_PAUSE, vk::PAUSE},       {SDL_SCANCODE_ESCAPE, vk::ESCAPE},
+      {SDL_SCANCODE_SPACE, vk::SPACE},       {SDL_SCANCODE_PAGEUP, vk::PRIOR},
+      {SDL_SCANCODE_PAGEDOWN, vk::NEXT},     {SDL_SCANCODE_END, vk::END},
+      {SDL_SCANCODE_HOME, vk::HOME},         {SDL_SCANCODE_LEFT, vk::LEFT},
+      {SDL_SCANCODE_UP, vk::UP},             {SDL_SCANCODE_RIGHT, vk::RIGHT},
+      {SDL_SCANCODE_DOWN, vk::DOWN},         {SDL_SCANCODE_INSERT, vk::INSERT},
+      {SDL_SCANCODE_DELETE, vk::DELETE_},    {SDL_SCANCODE_CAPSLOCK, 0x14},
+      {SDL_SCANCODE_KP_MULTIPLY, 0x6A},      {SDL_SCANCODE_KP_PLUS, 0x6B},
+      {SDL_SCANCODE_KP_MINUS, 0x6D},         {SDL_SCANCODE_KP_PERIOD, 0x6E},
+      {SDL_SCANCODE_KP_DIVIDE, 0x6F},        {SDL_SCANCODE_SEMICOLON, 0xBA},
+      {SDL_SCANCODE_EQUALS, 0xBB},           {SDL_SCANCODE_COMMA, 0xBC},
+      {SDL_SCANCODE_MINUS, 0xBD},            {SDL_SCANCODE_PERIOD, 0xBE},
+      {SDL_SCANCODE_SLASH, 0xBF},            {SDL_SCANCODE_GRAVE, 0xC0},
+      {SDL_SCANCODE_LEFTBRACKET, 0xDB},      {SDL_SCANCODE_BACKSLASH, 0xDC},
+      {SDL_SCANCODE_RIGHTBRACKET, 0xDD},     {SDL_SCANCODE_APOSTROPHE, 0xDE},
+  };
+  for (const auto& key : named) table[key.scancode] = key.code;
+  return table;
+}
+
+}  // namespace
+
+int32_t virtual_key(const SDL_Keysym& key) {
+  // Letters follow the keyboard layout, as Windows reports them; everything else its position.
+  if (key.sym >= SDLK_a && key.sym <= SDLK_z) return 'A' + (key.sym - SDLK_a);
+  static const KeyTable table = build_table();
+  if (key.scancode < 0 || key.scancode >= SDL_NUM_SCANCODES) return 0;
+  return table[key.scancode];
+}
+
+}  // namespace display::sdl

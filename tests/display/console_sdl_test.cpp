@@ -1,0 +1,256 @@
+// The SDL window console on a real X server (the test runs under xvfb-run): the window and its title
+// as X sees them, frames read back from the window, key presses made by the XTest extension, and
+// the program ending with status 0 when the window is closed.
+#include <gtest/gtest.h>
+// After gtest: the X11 headers define macros (None, Bool) that collide with its names.
+#include <SDL.h>
+#include <SDL_syswm.h>
+#include <X11/Xlib.h>
+
+#include <cctype>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "display/console.h"
+#include "display/format.h"
+#include "display/sdl/sdl_console.h"
+#include "display/surface.h"
+#include "platform/platform.h"
+
+namespace display {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+class SdlConsoleTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X display; this test runs under xvfb-run";
+    unsetenv("VEK_CONSOLE");
+    unsetenv("VEK_FULLSCREEN");
+    platform::clock_reset();
+  }
+};
+
+unsigned long x_window(Console& console) {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!SDL_GetWindowWMInfo(static_cast<SDL_Window*>(console.window()), &info)) return 0;
+  return info.info.x11.window;
+}
+
+std::string run(const std::string& command) {
+  std::string output;
+  if (std::FILE* pipe = popen(command.c_str(), "r")) {
+    char buffer[4096];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
+    pclose(pipe);
+  }
+  return output;
+}
+
+// What the X server shows in the window, as 0xRRGGBB, read with xwd and decoded by ImageMagick.
+struct Grab {
+  int width = 0, height = 0;
+  std::vector<uint32_t> pixels;
+  uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+};
+
+// The header fields of a binary PPM: magic, width, height, maximum; '#' starts a comment.
+bool ppm_header(const std::string& ppm, int (&fields)[3], size_t& offset) {
+  size_t at = 0;
+  if (ppm.compare(0, 2, "P6") != 0) return false;
+  at = 2;
+  for (int& field : fields) {
+    while (at < ppm.size() && (std::isspace(static_cast<unsigned char>(ppm[at])) || ppm[at] == '#'))
+      at = ppm[at] == '#' ? ppm.find('\n', at) : at + 1;
+    if (at >= ppm.size() || !std::isdigit(static_cast<unsigned char>(ppm[at]))) return false;
+    field = std::atoi(ppm.c_str() + at);
+    while (at < ppm.size() && std::isdigit(static_cast<unsigned char>(ppm[at]))) ++at;
+  }
+  offset = at + 1;  // one white-space byte ends the header
+  return true;
+}
+
+Grab grab(unsigned long window) {
+  Grab result;
+  std::string ppm = run("xwd -silent -id " + std::to_string(window) + " | convert xwd:- -depth 8 ppm:-");
+  int fields[3] = {};
+  size_t offset = 0;
+  if (!ppm_header(ppm, fields, offset) || fields[2] != 255) return Grab{};
+  size_t count = static_cast<size_t>(fields[0]) * static_cast<size_t>(fields[1]);
+  if (ppm.size() < offset + count * 3) return Grab{};
+  result.width = fields[0];
+  result.height = fields[1];
+  for (size_t i = 0; i < count; ++i) {
+    auto p = reinterpret_cast<const uint8_t*>(ppm.data() + offset + i * 3);
+    result.pixels.push_back(uint32_t{p[0]} << 16 | uint32_t{p[1]} << 8 | p[2]);
+  }
+  return result;
+}
+
+// Neighbouring pixels all differ, so any smoothing between them shows; alpha stays 0, as in the
+// intro's frames.
+uint32_t pattern(int32_t x, int32_t y) {
+  return static_cast<uint32_t>(((x * 5) & 0xFF) << 16 | ((y * 7) & 0xFF) << 8 | ((x * 3 + y * 11) & 0xFF));
+}
+
+void paint_pattern(Surface& surface) {
+  auto* base = static_cast<uint8_t*>(surface.lock(1));
+  ASSERT_NE(base, nullptr);
+  for (int32_t y = 0; y < 200; ++y) {
+    auto* row = reinterpret_cast<uint32_t*>(base + y * surface.pitch());
+    for (int32_t x = 0; x < 320; ++x) row[x] = pattern(x, y);
+  }
+  surface.unlock();
+}
+
+// Pumps the window, as the intro's waits do, until the condition holds or a few seconds pass.
+template <typename Condition>
+bool pump_until(Console& console, Condition condition) {
+  for (auto end = Clock::now() + std::chrono::seconds(5); Clock::now() < end;) {
+    console.key();
+    if (condition()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return false;
+}
+
+// Window pixels inside `picture` that are not a copy of the frame pixel under them. Renderers may
+// round a sampling position differently at a pixel's edge, so a neighbour of that pixel counts
+// too; a blend of two pixels never does.
+int mismatches(const Grab& shown, const SDL_Rect& picture) {
+  int wrong = 0;
+  for (int y = picture.y; y < picture.y + picture.h; ++y)
+    for (int x = picture.x; x < picture.x + picture.w; ++x) {
+      int sx = static_cast<int>((x - picture.x + 0.5) * 320 / picture.w);
+      int sy = static_cast<int>((y - picture.y + 0.5) * 200 / picture.h);
+      bool copied = false;
+      for (int dy = -1; dy <= 1 && !copied; ++dy)
+        for (int dx = -1; dx <= 1 && !copied; ++dx)
+          copied = sx + dx >= 0 && sx + dx < 320 && sy + dy >= 0 && sy + dy < 200 &&
+                   shown.at(x, y) == pattern(sx + dx, sy + dy);
+      if (!copied) ++wrong;
+    }
+  return wrong;
+}
+
+TEST(SdlPictureRect, FitsFourThreeCentred) {
+  struct Case {
+    int w, h;
+    SDL_Rect picture;
+  } cases[] = {{640, 480, {0, 0, 640, 480}}, {800, 480, {80, 0, 640, 480}},
+               {640, 600, {0, 60, 640, 480}}, {321, 200, {27, 0, 266, 200}}};
+  for (const Case& c : cases) {
+    SDL_Rect r = sdl::picture_rect(c.w, c.h);
+    EXPECT_EQ(r.x, c.picture.x) << c.w << "x" << c.h;
+    EXPECT_EQ(r.y, c.picture.y) << c.w << "x" << c.h;
+    EXPECT_EQ(r.w, c.picture.w) << c.w << "x" << c.h;
+    EXPECT_EQ(r.h, c.picture.h) << c.w << "x" << c.h;
+  }
+}
+
+TEST_F(SdlConsoleTest, WindowShowsTheTitleAndThePresentedFrameScaled) {
+  Console console;
+  ASSERT_TRUE(console.open(320, 200, FUZZY32));
+  EXPECT_STREQ(console.name(), "SDL");
+  ASSERT_NE(console.window(), nullptr);
+  EXPECT_EQ(platform::foreground_window(), console.window());
+  unsigned long window = x_window(console);
+  ASSERT_NE(window, 0u);
+
+  EXPECT_TRUE(console.title("KARST 3DEngine v2"));
+  console.key();
+  EXPECT_EQ(run("xdotool getwindowname " + std::to_string(window)), "KARST 3DEngine v2\n");
+
+  Surface frame(&console.impl(), 320, 200, Format(ARGB8888), 30, -1, -1, -1);
+  ASSERT_TRUE(frame.ok());
+  paint_pattern(frame);
+  ASSERT_TRUE(frame.update());
+
+  Grab shown;
+  ASSERT_TRUE(pump_until(console, [&] {
+    shown = grab(window);
+    return shown.width == 640 && shown.height == 480 && mismatches(shown, {0, 0, 640, 480}) == 0;
+  })) << "window " << shown.width << "x" << shown.height << ", "
+      << (shown.pixels.empty() ? -1 : mismatches(shown, {0, 0, 640, 480})) << " wrong pixels";
+
+  // A wider window keeps the 4:3 picture in the middle with black bars; the repaint comes from the
+  // last frame, without a new present.
+  SDL_SetWindowSize(static_cast<SDL_Window*>(console.window()), 800, 480);
+  EXPECT_TRUE(pump_until(console, [&] {
+    shown = grab(window);
+    return shown.width == 800 && shown.height == 480 && shown.at(40, 240) == 0 &&
+           shown.at(760, 240) == 0 && mismatches(shown, {80, 0, 640, 480}) == 0;
+  })) << "window " << shown.width << "x" << shown.height;
+}
+
+TEST_F(SdlConsoleTest, KeyPressesReachTheQueueInOrder) {
+  Console console;
+  ASSERT_TRUE(console.open(320, 200, FUZZY32));
+  unsigned long window = x_window(console);
+  ASSERT_NE(window, 0u);
+  EXPECT_FALSE(console.key());
+
+  // Real key events through the XTest extension, into the focused window.
+  std::string id = std::to_string(window);
+  run("xdotool windowfocus --sync " + id + " key --delay 30 a b Return Escape F1 Left 5 KP_Add space");
+  ASSERT_TRUE(pump_until(console, [&] { return console.key(); }));
+  const int32_t expected[] = {'A', 'B', vk::RETURN, vk::ESCAPE, vk::F1, vk::LEFT, '5', 0x6B, vk::SPACE};
+  for (int32_t code : expected) EXPECT_EQ(console.read(), code);
+  EXPECT_FALSE(console.key());
+}
+
+TEST_F(SdlConsoleTest, FullscreenOnRequest) {
+  setenv("VEK_FULLSCREEN", "1", 1);
+  Console console;
+  ASSERT_TRUE(console.open(320, 200, FUZZY32));
+  auto* window = static_cast<SDL_Window*>(console.window());
+  EXPECT_TRUE(SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN_DESKTOP);
+  SDL_DisplayMode desktop;
+  ASSERT_EQ(SDL_GetDesktopDisplayMode(0, &desktop), 0);
+  int width = 0, height = 0;
+  EXPECT_TRUE(pump_until(console, [&] {
+    SDL_GetWindowSize(window, &width, &height);
+    return width == desktop.w && height == desktop.h;
+  })) << width << "x" << height;
+}
+
+// Asks the window to close, as a window manager does when its close button is clicked.
+void request_close(unsigned long window) {
+  Display* display = XOpenDisplay(nullptr);
+  ASSERT_NE(display, nullptr);
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = window;
+  event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+  event.xclient.data.l[1] = CurrentTime;
+  XSendEvent(display, window, False, NoEventMask, &event);
+  XCloseDisplay(display);
+}
+
+void close_window_while_waiting() {
+  Console console;
+  if (!console.open(320, 200, FUZZY32)) std::exit(2);
+  request_close(x_window(console));
+  // The close must be seen from inside the platform's waits, where the intro spends its time.
+  for (auto end = Clock::now() + std::chrono::seconds(5); Clock::now() < end;) {
+    platform::poll_step();
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  std::exit(3);
+}
+
+TEST_F(SdlConsoleTest, ClosingTheWindowEndsTheProgramWithStatusZero) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(close_window_while_waiting(), testing::ExitedWithCode(0), "");
+}
+
+}  // namespace
+}  // namespace display
