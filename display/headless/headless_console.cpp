@@ -79,13 +79,7 @@ Frame last_frame() {
 
 bool HeadlessConsole::open_display(int32_t, int32_t, int32_t) {
   const char* target = std::getenv("VEK_CAPTURE");
-  if (target && *target) {
-    std::string path(target);
-    if (path.size() > 4 && path.compare(path.size() - 4, 4, ".mp4") == 0)
-      std::fprintf(stderr, "capture %s: video files are not written; give a folder for PNG frames\n", target);
-    else
-      capture_ = std::make_unique<Capture>(path);
-  }
+  if (target && *target) capture_ = open_capture(target);
   script_ = parse_key_script(std::getenv("VEK_KEYS"));
   next_key_ = 0;
   return true;

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -205,6 +206,66 @@ TEST_F(HeadlessConsoleTest, CapturedFramesDecodeToThePresentedSurface) {
   EXPECT_EQ(line1, "00000 30");
   EXPECT_EQ(line2, "00001 60");
   EXPECT_FALSE(std::getline(index, rest));
+  std::filesystem::remove_all(folder);
+}
+
+// The video capture against a stand-in for ffmpeg that records its arguments and its input, so the
+// frames and their repetition at the video rate can be checked byte for byte.
+TEST_F(HeadlessConsoleTest, VideoCaptureFeedsFramesAtTheirTimes) {
+  std::string folder = testing::TempDir() + "vek_video_" + std::to_string(getpid());
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder);
+  std::string tool = folder + "/ffmpeg";
+  {
+    std::ofstream script(tool);
+    script << "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.args\"\ncat > \"$0.input\"\n";
+  }
+  std::filesystem::permissions(tool, std::filesystem::perms::owner_all);
+  std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
+  setenv("PATH", (folder + ":" + path).c_str(), 1);
+  setenv("VEK_CAPTURE", (folder + "/run.mp4").c_str(), 1);
+
+  Console console;
+  ASSERT_TRUE(console.open(8, 4, FUZZY32));
+  Surface frame(&console.impl(), 8, 4, Format(ARGB8888), 30, -1, -1, -1);
+  // Frames at 0, 30 and 100 ms: at 50 video frames a second the first shows once, the second
+  // four times, and the last once more when the capture ends.
+  const uint32_t colours[] = {0x00112233, 0x00445566, 0x00778899};
+  for (uint32_t colour : colours) {
+    auto* base = static_cast<uint8_t*>(frame.lock(1));
+    for (int y = 0; y < 4; ++y)
+      for (int x = 0; x < 8; ++x) reinterpret_cast<uint32_t*>(base + y * frame.pitch())[x] = colour;
+    frame.unlock();
+    ASSERT_TRUE(frame.update());
+    platform::sleep_ms(colour == colours[0] ? 30 : 70);
+  }
+  console.close();
+  setenv("PATH", path.c_str(), 1);
+
+  std::ifstream input(tool + ".input", std::ios::binary);
+  std::vector<uint32_t> words;
+  for (uint32_t word; input.read(reinterpret_cast<char*>(&word), 4);) words.push_back(word);
+  const int repeats[] = {1, 4, 1};
+  size_t at = 0;
+  for (int i = 0; i < 3; ++i)
+    for (int n = 0; n < repeats[i] * 32; ++n, ++at) {
+      ASSERT_LT(at, words.size());
+      ASSERT_EQ(words[at], colours[i]) << "word " << at;
+    }
+  EXPECT_EQ(words.size(), at);
+
+  std::ifstream args_file(tool + ".args");
+  std::string args((std::istreambuf_iterator<char>(args_file)), std::istreambuf_iterator<char>());
+  for (const char* arg : {"\nbgra\n", "\n8x4\n", "\n50\n", "run.mp4\n"})
+    EXPECT_NE(args.find(arg), std::string::npos) << arg << " in\n" << args;
+
+  // Without ffmpeg the run goes on, capturing nothing.
+  setenv("PATH", folder.c_str(), 1);
+  std::filesystem::remove(tool);
+  testing::internal::CaptureStderr();
+  EXPECT_TRUE(console.open(8, 4, FUZZY32));
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("ffmpeg is not installed"), std::string::npos);
+  setenv("PATH", path.c_str(), 1);
   std::filesystem::remove_all(folder);
 }
 
