@@ -1,9 +1,12 @@
-// Resources compiled into the library: a registry filled by static ResourceRegistration objects.
+// Resources: those the operating system keeps in the library's image (Windows), then a registry
+// filled by static ResourceRegistration objects (the module compiled in as code elsewhere).
 #include "platform/platform.h"
 
 #include <strings.h>
 
 #include <vector>
+
+#include "platform/system.h"
 
 namespace platform {
 namespace {
@@ -28,6 +31,7 @@ ResourceRegistration::ResourceRegistration(const char* type, const char* name,
 
 Resource find_resource(const char* type, const char* name) {
   if (!type || !name) return {};
+  if (Resource found = system_resource(type, name)) return found;
   for (const Entry& e : registry())
     if (strcasecmp(e.type, type) == 0 && strcasecmp(e.name, name) == 0) return e.resource;
   return {};

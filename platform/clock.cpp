@@ -1,4 +1,5 @@
-// The real and the virtual millisecond clock, and the waits built on them.
+// The real and the virtual millisecond clock, and the waits built on them. The operating system
+// gives only the real clock's ticks and its sleep (system.h); the virtual clock is the same everywhere.
 #include "platform/platform.h"
 
 #include <atomic>
@@ -8,15 +9,15 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/system.h"
+
 namespace platform {
 namespace {
-
-using Steady = std::chrono::steady_clock;
 
 struct ClockState {
   std::once_flag chosen;
   bool is_virtual = false;
-  Steady::time_point epoch = Steady::now();
+  uint32_t epoch = system_ms();
 
   // Virtual time and its owner; waiters on other threads sleep on `moved`.
   std::mutex lock;
@@ -44,10 +45,7 @@ void choose_clock(ClockState& s) {
 // read as signed, is not negative.
 bool reached(uint32_t now, uint32_t deadline) { return static_cast<int32_t>(now - deadline) >= 0; }
 
-uint32_t real_now(const ClockState& s) {
-  auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Steady::now() - s.epoch);
-  return static_cast<uint32_t>(elapsed.count());
-}
+uint32_t real_now(const ClockState& s) { return system_ms() - s.epoch; }
 
 void pump_events(ClockState& s) {
   if (auto pump = s.pump.load()) pump();
@@ -143,7 +141,7 @@ void sleep_ms(uint32_t ms) {
     virtual_wait(s, start + ms);
     return;
   }
-  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+  system_sleep(ms);
 }
 
 void poll_step() {
