@@ -324,18 +324,20 @@ int kf_add_key(Track* track, Key* key, float frame) {
     return KF_OK;
 }
 
-// Puts the track into its slot of the first node with that id; a track no node can take is freed,
+// Puts the track into its slot of the last node with that id: the node whose header it follows,
+// also when an id chunk has given an earlier node the same id. A track no node can take is freed,
 // and so is one it replaces.
 void kf_bind_track(Scene* scene, int kind, int32_t id, Track* track) {
-    for (KeyframerNode* node = scene->keyframer; node != nullptr; node = node->next) {
-        if (node->id != id) continue;
-        const int slot = slot_of(node->type, kind);
-        if (slot < 0) break;
-        free_track(node->tracks->track[slot]);
-        node->tracks->track[slot] = track;
+    KeyframerNode* owner = nullptr;
+    for (KeyframerNode* node = scene->keyframer; node != nullptr; node = node->next)
+        if (node->id == id) owner = node;
+    const int slot = owner != nullptr ? slot_of(owner->type, kind) : -1;
+    if (slot < 0) {
+        free_track(track);
         return;
     }
-    free_track(track);
+    free_track(owner->tracks->track[slot]);
+    owner->tracks->track[slot] = track;
 }
 
 // The running rotation of a rotation track: keys hold steps relative to the previous key.

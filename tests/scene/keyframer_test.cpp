@@ -141,6 +141,18 @@ TEST_F(KeyframerTest, NodesAreNumberedOnUnlessAnIdChunkSetsTheNumber) {
     EXPECT_EQ(node_at(4), nullptr);
 }
 
+TEST_F(KeyframerTest, TracksBindToTheNodeTheyFollow) {
+    // An id chunk gives the third node the first node's id; each keeps its own position track.
+    const Bytes world = triangle("A") + triangle("B") + triangle("C");
+    const Bytes nodes = node(OBJECT_NODE, "A", -1, position_track({{0, 1, 0, 0}})) +
+                        node(OBJECT_NODE, "B", -1) +
+                        node(OBJECT_NODE, "C", -1, position_track({{0, 3, 0, 0}}), 0);
+    ASSERT_EQ(load(world, keyframer(nodes)), KF_OK);
+    EXPECT_EQ(node_at(2)->id, 0);
+    EXPECT_EQ(record<Object>("A")->translate.x, 1.0f);
+    EXPECT_EQ(record<Object>("C")->translate.x, 3.0f);
+}
+
 TEST_F(KeyframerTest, CameraTargetAndHierarchyLinks) {
     const Bytes world = camera("Cam") + triangle("Root") + triangle("Left") + triangle("Right");
     const Bytes nodes =
