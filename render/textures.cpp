@@ -17,7 +17,7 @@
 namespace render {
 
 const FrameOffset kFrameOffsets[kFramesPerSlot] = {
-    {0, 0},   {64, 0},   {128, 0},   {192, 0},   {0, 64},   {64, 64},   {128, 64},   {192, 64},
+    {0, 0},   {64, 0},   {128, 0},   {192, 0},   {0, 64},  {64, 64},  {128, 64},  {192, 64},
     {0, 128}, {64, 128}, {128, 128}, {192, 128}, {0, 192}, {64, 192}, {128, 192}, {192, 192}};
 
 namespace {
@@ -31,10 +31,10 @@ constexpr char kAnimatedDirectory[] = "Animated\\";
 constexpr char kFakeTextureName[] = "$dully$";
 constexpr char kFirstFrame[] = ".001";
 constexpr uint32_t kDullColour = 0x00404040;
-constexpr float kTextureScale = 255.0f;   // texture coordinates 0 ... 1 to texels of 256
-constexpr float kAnimatedScale = 62.0f;   // to texels of one 64-texel frame, kept off its edges
+constexpr float kTextureScale = 255.0f;  // texture coordinates 0 ... 1 to texels of 256
+constexpr float kAnimatedScale = 62.0f;  // to texels of one 64-texel frame, short of the next frame
 constexpr float kIntensityScale = 255.0f;
-constexpr float kShadeScale = 62.0f;      // brightest shade level that lighting produces
+constexpr float kShadeScale = 62.0f;  // brightest shade level that lighting produces
 static_assert((kSlotBytes & (kSlotBytes - 1)) == 0, "slots align by masking");
 static_assert(kFramesPerSlot * kFrameSize * kFrameSize == kTextureSize * kTextureSize,
               "16 frames tile one texture");
@@ -78,7 +78,8 @@ bool HasSize(const Surface& surface, int32_t width, int32_t height) {
 
 // A uniform dark texture standing in for a missing file.
 SurfacePtr DullTexture() {
-  auto surface = std::make_unique<Surface>(kTextureSize, kTextureSize, display::Format(display::ARGB8888));
+  auto surface =
+      std::make_unique<Surface>(kTextureSize, kTextureSize, display::Format(display::ARGB8888));
   LockedPixels pixels(*surface);
   if (!pixels.ok()) return nullptr;
   for (int32_t y = 0; y < kTextureSize; ++y)
@@ -88,7 +89,8 @@ SurfacePtr DullTexture() {
 
 // The same for shaded textures: every index 0, which the palette maps to the dull colour.
 SurfacePtr DullIndexedTexture() {
-  auto surface = std::make_unique<Surface>(kTextureSize, kTextureSize, display::Format(display::INDEX8));
+  auto surface =
+      std::make_unique<Surface>(kTextureSize, kTextureSize, display::Format(display::INDEX8));
   auto palette = std::make_shared<display::Palette>();
   uint32_t* entries = palette->lock();
   for (int32_t i = 0; i < display::Palette::kEntries; ++i) entries[i] = kDullColour;
@@ -137,8 +139,8 @@ int32_t SetMaterialModes(scene::Scene* scene, int32_t& slots) {
     t.animated = 0;
     if (AnimatedFrameCount(name, frames)) {
       if (frames <= 0) {
-        Note("\n Error! bad number of frames (%d) in animated texture '%s' from material %s!", frames,
-             name, NameOf(m->name));
+        Note("\n Error! bad number of frames (%d) in animated texture '%s' from material %s!",
+             frames, name, NameOf(m->name));
         return 0;
       }
       t.animated = 1;
@@ -203,8 +205,8 @@ int32_t LoadFlareSprite(scene::Scene* scene, uint8_t* slot) {
   }
   const int32_t width = image->width(), height = image->height();
   if (int64_t{width} * height * 4 > kSlotBytes) {
-    Log("\nFlare-texture file '%s' is too large (%dx%d, at most 65536 pixels)!", path.c_str(), width,
-        height);
+    Log("\nFlare-texture file '%s' is too large (%dx%d, at most 65536 pixels)!", path.c_str(),
+        width, height);
     return 0;
   }
   Note("\nLoading flare-texture file '%s', size: %dx%d...ok!", path.c_str(), width, height);
@@ -269,13 +271,13 @@ void ConvertShadings(scene::Scene* scene) {
 
 // ---- Textures -----------------------------------------------------------------------------------
 
-int32_t LoadAnimatedTexture(Material& m, const char* name, SurfacePtr map, const std::string& map_path,
-                            uint8_t*& next) {
+int32_t LoadAnimatedTexture(Material& m, const char* name, SurfacePtr map,
+                            const std::string& map_path, uint8_t*& next) {
   const std::string path = kAnimatedDirectory + std::string(name);
   if (map && !HasSize(*map, kFrameSize, kFrameSize)) {
     if (!autoResize) {
-      Log("\nBad size(not 64x64) of transparency map file '%s' from material '%s'!", map_path.c_str(),
-          NameOf(m.name));
+      Log("\nBad size(not 64x64) of transparency map file '%s' from material '%s'!",
+          map_path.c_str(), NameOf(m.name));
       return 0;
     }
     Note("\nAutoresizing transparency map '%s' for animated textures from %dx%d to 64x64...",
@@ -300,14 +302,15 @@ int32_t LoadAnimatedTexture(Material& m, const char* name, SurfacePtr map, const
 }
 
 // Records the image just written into the next slot as the material's texture.
-int32_t Stored(Material& m, const Surface& image, int32_t bits, const std::string& path, uint8_t*& next) {
+int32_t Stored(Material& m, const Surface& image, int32_t bits, const std::string& path,
+               uint8_t*& next) {
   scene::TextureMap& t = m.texture_map;
   t.texture = next;
   t.texture_width = image.width();
   t.texture_height = image.height();
   t.texture_bits = bits;
-  Note("\nLoading texture file '%s'(%s), size: %dx%d...ok!", path.c_str(), NameOf(m.name), image.width(),
-       image.height());
+  Note("\nLoading texture file '%s'(%s), size: %dx%d...ok!", path.c_str(), NameOf(m.name),
+       image.width(), image.height());
   next += kSlotBytes;
   return 1;
 }
@@ -380,7 +383,8 @@ int32_t LoadFlatOrPhong(Material& m, uint8_t*& next) {
     Note("\n*Applying fake-texture name to material '%s'!", material);
     char* fake = scene::kf_copy_name(kFakeTextureName);
     if (!fake) {
-      Log("\n memory callocation error: %s, file: %s, line: %d", "fake texture name", __FILE__, __LINE__);
+      Log("\n memory callocation error: %s, file: %s, line: %d", "fake texture name", __FILE__,
+          __LINE__);
       return 0;
     }
     std::free(m.texture_map.filename);
@@ -424,7 +428,8 @@ int32_t LoadShadedTexture(Material& m, const char* name, uint8_t*& next) {
     }
   }
   if (!IsIndexed(*image)) {
-    Log("\nTexture '%s' in gouraud material %s should have only 256 colors!", path.c_str(), material);
+    Log("\nTexture '%s' in gouraud material %s should have only 256 colors!", path.c_str(),
+        material);
     return 0;
   }
   if (!HasSize(*image, kTextureSize, kTextureSize)) {
@@ -450,7 +455,8 @@ int32_t LoadShadedTexture(Material& m, const char* name, uint8_t*& next) {
 int32_t LoadMaterialTexture(Material& m, uint8_t*& next) {
   const char* name = FileName(m.texture_map);
   // Only flat and phong materials hold animation frames; the others draw a single texture or none.
-  if (m.shading != scene::SHADING_FLAT && m.shading != scene::SHADING_PHONG) m.texture_map.animated = 0;
+  if (m.shading != scene::SHADING_FLAT && m.shading != scene::SHADING_PHONG)
+    m.texture_map.animated = 0;
   switch (m.shading) {
     case scene::SHADING_FLAT:
     case scene::SHADING_PHONG:
@@ -472,14 +478,16 @@ int32_t LoadMaterialTexture(Material& m, uint8_t*& next) {
   }
 }
 
-// ---- Texture coordinates and the animated-texture table ------------------------------------------
+// ---- Texture coordinates and the animated-texture table
+// ------------------------------------------
 
 void ConvertTextureCoordinates(scene::Scene* scene) {
   if (maxCompat) Note("\n3dsmax compat. uv-texture-map conversion done in:");
   for (scene::Object* object : Objects(scene)) {
     const Material* first = object->face_count > 0 ? object->faces[0].pmaterial : nullptr;
-    const float scale =
-        animatedTexturesEnabled && first && first->texture_map.animated ? kAnimatedScale : kTextureScale;
+    const float scale = animatedTexturesEnabled && first && first->texture_map.animated
+                            ? kAnimatedScale
+                            : kTextureScale;
     for (int32_t i = 0; i < object->vertex_count; ++i) {
       scene::Vertex& v = object->vertices[i];
       // Negative coordinates are mirrored rather than wrapped.
@@ -581,8 +589,8 @@ int32_t LoadAnimatedFrames(const char* path, int32_t frames, uint8_t* slot, Surf
         Log("\nFile '%s': bad animated texture size(should be 64x64)!", name.c_str());
         return 0;
       }
-      Note("\nAutoresizing animated frame '%s' from %dx%d to 64x64...", name.c_str(), image->width(),
-           image->height());
+      Note("\nAutoresizing animated frame '%s' from %dx%d to 64x64...", name.c_str(),
+           image->width(), image->height());
       image = ResizeImage(std::move(image), kFrameSize, kFrameSize);
       if (!image) {
         Log("\nCouldn't resize texture %s!", name.c_str());
@@ -593,7 +601,8 @@ int32_t LoadAnimatedFrames(const char* path, int32_t frames, uint8_t* slot, Surf
     Note(" %d", n);
     const FrameOffset& at = kFrameOffsets[(n - 1) % kFramesPerSlot];
     const display::Rect to{static_cast<int32_t>(at.u), static_cast<int32_t>(at.v),
-                           static_cast<int32_t>(at.u) + kFrameSize, static_cast<int32_t>(at.v) + kFrameSize};
+                           static_cast<int32_t>(at.u) + kFrameSize,
+                           static_cast<int32_t>(at.v) + kFrameSize};
     if (!image->copy(work, display::Rect{0, 0, kFrameSize, kFrameSize}, to)) {
       Log("\n can't lock surface!");
       return 0;

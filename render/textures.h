@@ -9,7 +9,7 @@
 //   32-bit texture    256 x 256 ARGB8888 texels tiled in columns (effects::tiled_texel_index); with
 //                     transparency mode 3 the top byte of each texel is the transparency map's byte
 //   shaded texture    bytes 0 ... 65535 palette indices row-major (u + 256 v), then the shade table
-//                     of kShadeTableEntries x kShadeLevels colours 0x00RRGGBB, entry index * 64 + level
+//                     of 256 indices x 64 levels, colours 0x00RRGGBB at index * 64 + level
 //   animated texture  up to 16 frames of 64 x 64 texels as one tiled 256 x 256 texture, frame k at
 //                     kFrameOffsets[k]
 //   flare sprite      its pixels row-major at its own width, top byte 0
@@ -28,15 +28,19 @@ namespace render {
 
 constexpr int32_t kSlotBytes = 256 * 256 * 4;
 constexpr int32_t kTextureSize = 256;
-constexpr int32_t kFrameSize = 64;         // one frame of an animated texture
+constexpr int32_t kFrameSize = 64;  // one frame of an animated texture
 constexpr int32_t kFramesPerSlot = 16;
 constexpr int32_t kShadeTableEntries = 256;
 // Shading code of the constant gouraud conversion, beside the scene file's codes 1 ... 4.
 constexpr uint32_t SHADING_CONSTANT_GOURAUD = 20;
 
 // Transparency modes of a material (its transparency_mode word).
-enum : int32_t { TRANSPARENCY_OPAQUE = 0, TRANSPARENCY_HALF = 1, TRANSPARENCY_WEIGHTED = 2,
-                 TRANSPARENCY_MAP = 3 };
+enum : int32_t {
+  TRANSPARENCY_OPAQUE = 0,
+  TRANSPARENCY_HALF = 1,
+  TRANSPARENCY_WEIGHTED = 2,
+  TRANSPARENCY_MAP = 3
+};
 
 // Position (u, v) in texels of frame k of an animated slot; the renderer adds the current frame's
 // entry (the material's frame_u_offset, frame_v_offset) to the texture coordinates.
@@ -55,8 +59,8 @@ inline uint32_t* BackgroundPicPtr = nullptr;
 // Prepares a loaded scene for drawing; run once after the optimizer, SetupAmbient and
 // CollectLights, before the first frame. Fills the renderer words of every material (texture,
 // texture_width/height/bits, animated, last_frame, current_frame, frame offsets, first_slot,
-// transparency_mode, weights), the intensity of vertices of constant gouraud faces, the flare size of
-// every light, and scene->texture_buffer, animated_textures and animated_count; converts every
+// transparency_mode, weights), the intensity of vertices of constant gouraud faces, the flare size
+// of every light, and scene->texture_buffer, animated_textures and animated_count; converts every
 // vertex's u and v to texels. Returns 1, or 0 after the failure's message; a failure frees whatever
 // it had allocated. A scene prepared before is released first.
 int32_t LoadSceneTextures(scene::Scene* scene);

@@ -1,7 +1,8 @@
 // Texture preparation over scenes built by hand and archives of TGA files made here: slot layouts
 // byte for byte, modes, resizing, animated textures, conversions and the failure paths.
-#include <gtest/gtest.h>
+#include "render/textures.h"
 
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -19,7 +20,6 @@
 #include "render/lights.h"
 #include "render/raster.h"
 #include "render/settings.h"
-#include "render/textures.h"
 #include "scene/kf.h"
 #include "scene/library.h"
 
@@ -47,7 +47,8 @@ Bytes Tga32(int w, int h, const std::function<uint32_t(int, int)>& pixel) {
   return b;
 }
 
-Bytes Tga8(int w, int h, const std::vector<uint32_t>& palette, const std::function<uint8_t(int, int)>& index) {
+Bytes Tga8(int w, int h, const std::vector<uint32_t>& palette,
+           const std::function<uint8_t(int, int)>& index) {
   Bytes b(18, 0);
   b[1] = 1, b[2] = 1, b[7] = 24, b[16] = 8, b[17] = 0x20;
   Put16(b, 5, static_cast<int>(palette.size())), Put16(b, 12, w), Put16(b, 14, h);
@@ -87,8 +88,8 @@ class Textures : public testing::Test {
     ASSERT_EQ(archive::write_archive(path, members), "");
     archive::library_archive().reopen(path.c_str());
   }
-  Material* AddMaterial(const char* name, uint32_t shading, const char* texture, float transparency = 0,
-                        const char* map = nullptr, uint32_t flags = 0) {
+  Material* AddMaterial(const char* name, uint32_t shading, const char* texture,
+                        float transparency = 0, const char* map = nullptr, uint32_t flags = 0) {
     auto* m = static_cast<Material*>(std::calloc(1, sizeof(Material)));
     m->name = scene::kf_copy_name(name);
     m->shading = shading;
@@ -111,7 +112,8 @@ class Textures : public testing::Test {
     o->faces = static_cast<scene::Face*>(std::calloc(1, sizeof(scene::Face)));
     for (int i = 0; i < 3; ++i) o->vertices[i].u = uv[i].first, o->vertices[i].v = uv[i].second;
     for (int i = 0; i < 3; ++i) o->vertices[i].pvert = at[i];
-    o->faces[0] = {0, 1, 2, 0, m->id, &o->vertices[0], &o->vertices[1], &o->vertices[2], m, {}, {}, 0};
+    o->faces[0] = {0, 1,  2,  0, m->id, &o->vertices[0], &o->vertices[1], &o->vertices[2],
+                   m, {}, {}, 0};
     scene::kf_append_world(s, scene::WORLD_OBJECT, o);
     return o;
   }
@@ -132,7 +134,9 @@ class Textures : public testing::Test {
   }
 };
 
-uint32_t Pattern(int x, int y) { return 0x80000000u | uint32_t(x) << 16 | uint32_t(y) << 8 | uint32_t(x ^ y); }
+uint32_t Pattern(int x, int y) {
+  return 0x80000000u | uint32_t(x) << 16 | uint32_t(y) << 8 | uint32_t(x ^ y);
+}
 
 TEST_F(Textures, FlatTexturesAreTiledAndWrongSizesResizedOrRefused) {
   struct Case {
@@ -163,7 +167,8 @@ TEST_F(Textures, FlatTexturesAreTiledAndWrongSizesResizedOrRefused) {
     const int shift = c.size == 128 ? 1 : 0;  // nearest neighbour: each texel doubled
     for (int v = 0; v < 256; ++v)
       for (int u = 0; u < 256; ++u)
-        ASSERT_EQ(Texel(m->texture_map.texture, u, v), Pattern(u >> shift, v >> shift)) << u << "," << v;
+        ASSERT_EQ(Texel(m->texture_map.texture, u, v), Pattern(u >> shift, v >> shift))
+            << u << "," << v;
   }
 }
 
@@ -171,9 +176,12 @@ TEST_F(Textures, ShadedTexturesHoldIndicesAndShadeTable) {
   const std::vector<uint32_t> palette = {0x000000, 0xC86400, 0xFFFFFF, 0x01FE80};
   const auto index = [](int x, int y) { return uint8_t((x + 3 * y) % 4); };
   // Level: expected red, green, blue of entry 1 (200, 100, 0), worked out by hand.
-  const struct { int level; uint32_t plain, tinted; } levels[] = {
-      {0, 0x000000, 0x000000},  {15, 0x613000, 0x303000},  {30, 0xC26100, 0x616100},
-      {31, 0xC86400, 0x646400}, {32, 0xC86400, 0x646400},  {48, 0xE4B280, 0xB2B280},
+  const struct {
+    int level;
+    uint32_t plain, tinted;
+  } levels[] = {
+      {0, 0x000000, 0x000000},  {15, 0x613000, 0x303000}, {30, 0xC26100, 0x616100},
+      {31, 0xC86400, 0x646400}, {32, 0xC86400, 0x646400}, {48, 0xE4B280, 0xB2B280},
       {62, 0xFCF5EF, 0xF5F5EF}, {63, 0xFDFAF7, 0xFAFAF7},
   };
   for (int tint : {0, 1}) {
@@ -193,7 +201,8 @@ TEST_F(Textures, ShadedTexturesHoldIndicesAndShadeTable) {
       for (int v = 0; v < 256; ++v)
         for (int u = 0; u < 256; ++u) ASSERT_EQ(block[u + 256 * v], index(u >> shift, v >> shift));
       const auto* table = reinterpret_cast<const uint32_t*>(block + render::kShadeTableOffset);
-      for (const auto& l : levels) EXPECT_EQ(table[1 * 64 + l.level], tint ? l.tinted : l.plain) << l.level;
+      for (const auto& l : levels)
+        EXPECT_EQ(table[1 * 64 + l.level], tint ? l.tinted : l.plain) << l.level;
       EXPECT_EQ(table[2 * 64 + 0], 0u);
       EXPECT_EQ(table[2 * 64 + 31], tint ? 0x80FF40u : 0xFFFFFFu);
     }
@@ -202,15 +211,17 @@ TEST_F(Textures, ShadedTexturesHoldIndicesAndShadeTable) {
 
 TEST_F(Textures, TransparencyModes) {
   const uint32_t kPair = 65537;
-  Pack({{"glass.tga", Tga32(256, 256, Pattern)}, {"mask.tga", Tga8(128, 128, {0, 0}, [](int x, int y) {
-                                                   return uint8_t(x + y);
-                                                 })}});
+  Pack({{"glass.tga", Tga32(256, 256, Pattern)},
+        {"mask.tga", Tga8(128, 128, {0, 0}, [](int x, int y) { return uint8_t(x + y); })}});
   Material* opaque = AddMaterial("Opaque", scene::SHADING_FLAT, "glass.tga", 0.0f);
   Material* half = AddMaterial("Half", scene::SHADING_FLAT, "glass.tga", 0.5f);
   Material* weighted = AddMaterial("Weighted", scene::SHADING_PHONG, "glass.tga", 0.4f);
   Material* mapped = AddMaterial("Mapped", scene::SHADING_FLAT, "glass.tga", 0.3f, "mask.tga");
   render::transparencyEnabled = 1;
   render::autoResize = 1;
+  // The tint halves green and leaves the transparency map in the top byte.
+  render::ambientTint = 1;
+  render::ambientColour = {1.0f, 0.5f, 1.0f};
   std::string messages;
   ASSERT_EQ(Load(messages), 1) << messages;
   EXPECT_EQ(opaque->transparency_mode, render::TRANSPARENCY_OPAQUE);
@@ -219,11 +230,14 @@ TEST_F(Textures, TransparencyModes) {
   EXPECT_EQ(weighted->weights[0], int32_t(153 * kPair));
   EXPECT_EQ(weighted->weights[1], int32_t(102 * kPair));
   ASSERT_EQ(mapped->transparency_mode, render::TRANSPARENCY_MAP);
-  EXPECT_NE(messages.find("\nAutoresizing transparency map 'Textures\\mask.tga'(Mapped) from 128x128 to 256x256..."),
+  EXPECT_NE(messages.find("\nAutoresizing transparency map 'Textures\\mask.tga'(Mapped) from "
+                          "128x128 to 256x256..."),
             std::string::npos);
   for (int v = 0; v < 256; v += 5)
     for (int u = 0; u < 256; u += 3)
-      ASSERT_EQ(Texel(mapped->texture_map.texture, u, v), (Pattern(u, v) & 0xFFFFFF) | uint32_t((u / 2 + v / 2) & 255) << 24);
+      ASSERT_EQ(Texel(mapped->texture_map.texture, u, v),
+                (Pattern(u, v) & 0xFF00FF) | uint32_t(std::lround(v * 0.5f)) << 8 |
+                    uint32_t((u / 2 + v / 2) & 255) << 24);
 
   TearDown(), SetUp();
   Pack({{"glass.tga", Tga32(256, 256, Pattern)}});
@@ -238,7 +252,8 @@ std::vector<archive::MemberFile> AnimatedFrames(int count, int size = 64) {
   for (int n = 1; n <= count; ++n) {
     char name[16];
     std::snprintf(name, sizeof name, "20ice.0%02d", n);
-    files.push_back({name, Tga32(n == 5 ? size : 64, n == 5 ? size : 64, [n](int, int) { return uint32_t(n); })});
+    files.push_back({name, Tga32(n == 5 ? size : 64, n == 5 ? size : 64,
+                                 [n](int, int) { return uint32_t(n); })});
   }
   return files;
 }
@@ -253,8 +268,9 @@ TEST_F(Textures, TwentyFramesFillTwoSlotsAndStepInTurn) {
   render::animationDelay = 2;
   std::string messages;
   ASSERT_EQ(Load(messages), 1) << messages;
-  EXPECT_NE(messages.find("\nAutoresizing animated frame 'Animated\\20ice.005' from 32x32 to 64x64..."),
-            std::string::npos);
+  EXPECT_NE(
+      messages.find("\nAutoresizing animated frame 'Animated\\20ice.005' from 32x32 to 64x64..."),
+      std::string::npos);
   const scene::TextureMap& t = m->texture_map;
   ASSERT_EQ(t.animated, 1);
   EXPECT_EQ(t.last_frame, 19);
@@ -267,7 +283,8 @@ TEST_F(Textures, TwentyFramesFillTwoSlotsAndStepInTurn) {
     const void* slot = first + (k / 16) * render::kSlotBytes;
     const render::FrameOffset at = render::kFrameOffsets[k % 16];
     for (int d : {0, 63})
-      EXPECT_EQ(Texel(slot, int(at.u) + d, int(at.v) + d), uint32_t(k + 1) | uint32_t(d) << 24) << k;
+      EXPECT_EQ(Texel(slot, int(at.u) + d, int(at.v) + d), uint32_t(k + 1) | uint32_t(d) << 24)
+          << k;
   }
   // Every second call steps: frame 16 is the second slot's first; frame 19 wraps to 0.
   for (int call = 1; call <= 32; ++call) render::AdvanceAnimatedTextures(s);
@@ -277,6 +294,12 @@ TEST_F(Textures, TwentyFramesFillTwoSlotsAndStepInTurn) {
   for (int call = 1; call <= 8; ++call) render::AdvanceAnimatedTextures(s);
   EXPECT_EQ(t.current_frame, 0);
   EXPECT_EQ(t.texture, first);
+  // A delay below 1 steps on every call instead of never again.
+  render::animationDelay = 0;
+  for (int call = 1; call <= 6; ++call) render::AdvanceAnimatedTextures(s);
+  EXPECT_EQ(t.current_frame, 6);
+  EXPECT_EQ(t.frame_u_offset, 128.0f);
+  EXPECT_EQ(t.frame_v_offset, 64.0f);
 }
 
 TEST_F(Textures, AnimatedNamesAreCheckedAndMissingFramesFail) {
@@ -285,17 +308,30 @@ TEST_F(Textures, AnimatedNamesAreCheckedAndMissingFramesFail) {
   render::animatedTexturesEnabled = 1;
   std::string messages;
   EXPECT_EQ(Load(messages), 0);
-  EXPECT_NE(messages.find("\n Error! bad number of frames (0) in animated texture '00ice.001' from material Bad!"),
-            std::string::npos);
+  EXPECT_NE(
+      messages.find(
+          "\n Error! bad number of frames (0) in animated texture '00ice.001' from material Bad!"),
+      std::string::npos);
 
   TearDown(), SetUp();
   Pack(AnimatedFrames(3));
   AddMaterial("Ice", scene::SHADING_FLAT, "20ice.001");
   render::animatedTexturesEnabled = 1;
   EXPECT_EQ(Load(messages), 0);
-  EXPECT_NE(messages.find("\nCouldn't load texture file: 'Animated\\20ice.004'!"), std::string::npos);
+  EXPECT_NE(messages.find("\nCouldn't load texture file: 'Animated\\20ice.004'!"),
+            std::string::npos);
   EXPECT_NE(messages.find("\n Can't load animated textures from material Ice!"), std::string::npos);
   EXPECT_EQ(s->texture_buffer, nullptr);
+
+  // Only flat and phong materials hold frames: a gouraud one reads the name as a single texture.
+  TearDown(), SetUp();
+  Pack({{"20ice.001", Tga8(256, 256, {0xFFFFFF}, [](int, int) { return 0; })}});
+  Material* shaded = AddMaterial("Ice", scene::SHADING_GOURAUD, "20ice.001");
+  render::animatedTexturesEnabled = 1;
+  ASSERT_EQ(Load(messages), 1) << messages;
+  EXPECT_EQ(shaded->texture_map.animated, 0);
+  EXPECT_EQ(shaded->texture_map.texture_bits, 8);
+  EXPECT_EQ(s->animated_textures, nullptr);
 }
 
 TEST_F(Textures, CoordinatesAreMirroredScaledAndFlipped) {
@@ -317,9 +353,12 @@ TEST_F(Textures, CoordinatesAreMirroredScaledAndFlipped) {
 
 TEST_F(Textures, ShadingConversionsAndVertexIntensities) {
   Pack({{"snow.tga", Tga8(256, 256, {0xFFFFFF}, [](int, int) { return 0; })}});
-  Material* phong = AddMaterial("Shiny", scene::SHADING_PHONG, "snow.tga", 0, nullptr, scene::MATERIAL_TWOSIDED);
-  Material* plain = AddMaterial("Plain", scene::SHADING_FLAT, nullptr, 0, nullptr, scene::MATERIAL_TWOSIDED);
-  Material* snow = AddMaterial("Snow", scene::SHADING_FLAT, "snow.tga", 0, nullptr, scene::MATERIAL_TWOSIDED);
+  Material* phong =
+      AddMaterial("Shiny", scene::SHADING_PHONG, "snow.tga", 0, nullptr, scene::MATERIAL_TWOSIDED);
+  Material* plain =
+      AddMaterial("Plain", scene::SHADING_FLAT, nullptr, 0, nullptr, scene::MATERIAL_TWOSIDED);
+  Material* snow =
+      AddMaterial("Snow", scene::SHADING_FLAT, "snow.tga", 0, nullptr, scene::MATERIAL_TWOSIDED);
   // The first light reaches 10 fully and 20 at most; the second fades from 2 to 6.
   AddLight({0, 0, 0}, 10, 20);
   AddLight({4, 0, 0}, 2, 6);
@@ -334,8 +373,9 @@ TEST_F(Textures, ShadingConversionsAndVertexIntensities) {
   EXPECT_EQ(plain->texture_map.texture, nullptr);
   EXPECT_EQ(snow->shading, render::SHADING_CONSTANT_GOURAUD);
   EXPECT_EQ(snow->texture_map.texture_bits, 8);
-  const float plain_expected[] = {255.0f, 191.25f, 255.0f};  // both lights, one at half, one out of range
-  const float snow_expected[] = {62.0f, 46.5f, 0.0f};        // ... and no light in range
+  const float plain_expected[] = {255.0f, 191.25f,
+                                  255.0f};             // both lights, one at half, one out of range
+  const float snow_expected[] = {62.0f, 46.5f, 0.0f};  // ... and no light in range
   for (int i = 0; i < 3; ++i) {
     EXPECT_FLOAT_EQ(a->vertices[i].intensity, plain_expected[i]) << i;
     EXPECT_FLOAT_EQ(b->vertices[i].intensity, snow_expected[i]) << i;
@@ -349,15 +389,23 @@ TEST_F(Textures, MissingFilesFailOrBecomeDull) {
     int fake, result;
     const char* message;
   } cases[] = {
-      {scene::SHADING_FLAT, "gone.tga", 0, 0, "\nCouldn't load texture file: 'Textures\\gone.tga' from material M!"},
-      {scene::SHADING_FLAT, "gone.tga", 1, 1, "\n*Couldn't locate file 'Textures\\gone.tga'! Applying dull texture!"},
-      {scene::SHADING_PHONG, nullptr, 0, 0, "\n*No texture filename for flat/phong shading in material M!"},
+      {scene::SHADING_FLAT, "gone.tga", 0, 0,
+       "\nCouldn't load texture file: 'Textures\\gone.tga' from material M!"},
+      {scene::SHADING_FLAT, "gone.tga", 1, 1,
+       "\n*Couldn't locate file 'Textures\\gone.tga'! Applying dull texture!"},
+      {scene::SHADING_PHONG, nullptr, 0, 0,
+       "\n*No texture filename for flat/phong shading in material M!"},
       {scene::SHADING_PHONG, nullptr, 1, 1, "\n*Applying fake-texture name to material 'M'!"},
-      {scene::SHADING_GOURAUD, "gone.tga", 0, 0, "\nCouldn't load texture file: 'Textures\\gone.tga'(M)!"},
-      {scene::SHADING_GOURAUD, "gone.tga", 1, 1, "\n*Couldn't locate file 'Textures\\gone.tga'! Applying dull texture!"},
-      {scene::SHADING_GOURAUD, "wood.tga", 1, 0, "\nTexture 'Textures\\wood.tga' in gouraud material M should have only 256 colors!"},
-      {scene::SHADING_FLAT, "wood.tga", 0, 0, "\nCouldn't load transparency map file: 'Textures\\gone.tga'(M)!"},
-      {scene::SHADING_FLAT, "wood.tga", 0, 0, "\nTransparency map 'Textures\\wood.tga' should have only max. 256 colors!"},
+      {scene::SHADING_GOURAUD, "gone.tga", 0, 0,
+       "\nCouldn't load texture file: 'Textures\\gone.tga'(M)!"},
+      {scene::SHADING_GOURAUD, "gone.tga", 1, 1,
+       "\n*Couldn't locate file 'Textures\\gone.tga'! Applying dull texture!"},
+      {scene::SHADING_GOURAUD, "wood.tga", 1, 0,
+       "\nTexture 'Textures\\wood.tga' in gouraud material M should have only 256 colors!"},
+      {scene::SHADING_FLAT, "wood.tga", 0, 0,
+       "\nCouldn't load transparency map file: 'Textures\\gone.tga'(M)!"},
+      {scene::SHADING_FLAT, "wood.tga", 0, 0,
+       "\nTransparency map 'Textures\\wood.tga' should have only max. 256 colors!"},
       {7, "wood.tga", 0, 0, "\n*Error! Unknown material shading(code: 7)!"},
   };
   for (const Case& c : cases) {
@@ -380,7 +428,8 @@ TEST_F(Textures, MissingFilesFailOrBecomeDull) {
     const auto* texture = static_cast<const uint8_t*>(m->texture_map.texture);
     ASSERT_NE(texture, nullptr);
     if (c.shading == scene::SHADING_GOURAUD)
-      EXPECT_EQ(reinterpret_cast<const uint32_t*>(texture + render::kShadeTableOffset)[31], 0x404040u);
+      EXPECT_EQ(reinterpret_cast<const uint32_t*>(texture + render::kShadeTableOffset)[31],
+                0x404040u);
     else
       EXPECT_EQ(Texel(texture, 17, 99) & 0xFFFFFF, 0x404040u);
     if (!c.texture) {
@@ -398,7 +447,8 @@ TEST_F(Textures, FlareSpriteTakesItsOwnSlotEvenWithoutMaterials) {
     std::string messages;
     ASSERT_EQ(Load(messages), 1) << messages;
     EXPECT_NE(messages.find("\nNo materials textures defined in scene!"), std::string::npos);
-    EXPECT_EQ(messages.find("\nMaterial Chrome with environment mapping needs no texture...") != std::string::npos,
+    EXPECT_EQ(messages.find("\nMaterial Chrome with environment mapping needs no texture...") !=
+                  std::string::npos,
               on != 0);
     if (!on) {
       EXPECT_EQ(s->texture_buffer, nullptr);
@@ -408,7 +458,8 @@ TEST_F(Textures, FlareSpriteTakesItsOwnSlotEvenWithoutMaterials) {
     ASSERT_NE(render::flareSprite, nullptr);
     EXPECT_EQ(reinterpret_cast<uintptr_t>(render::flareSprite) % render::kSlotBytes, 0u);
     for (int y = 0; y < 8; ++y)
-      for (int x = 0; x < 16; ++x) ASSERT_EQ(render::flareSprite[y * 16 + x], Pattern(x, y) & 0xFFFFFF);
+      for (int x = 0; x < 16; ++x)
+        ASSERT_EQ(render::flareSprite[y * 16 + x], Pattern(x, y) & 0xFFFFFF);
     EXPECT_EQ(light->flare_width, 16);
     EXPECT_EQ(light->flare_height, 8);
     EXPECT_EQ(light->flare_margin_y, 8.0f);
@@ -416,13 +467,15 @@ TEST_F(Textures, FlareSpriteTakesItsOwnSlotEvenWithoutMaterials) {
   render::flares = 2;
   std::string messages;
   EXPECT_EQ(Load(messages), 0);
-  EXPECT_NE(messages.find("\nCouldn't load flare-texture file: 'Flares\\lens2.tga'!"), std::string::npos);
+  EXPECT_NE(messages.find("\nCouldn't load flare-texture file: 'Flares\\lens2.tga'!"),
+            std::string::npos);
 }
 
 // Source pixel of pixel i when `size` pixels resample `old_size`: the 22.10 step is rounded, so 2
 // pixels stretched to 300 switch at 147 (step 7), not at 150, and from 293 on would read pixel 2.
 int Nearest(int i, int old_size, int size) {
-  return std::min(i * int(std::lround(float(old_size) / float(size) * 1024.0f)) >> 10, old_size - 1);
+  return std::min(i * int(std::lround(float(old_size) / float(size) * 1024.0f)) >> 10,
+                  old_size - 1);
 }
 
 TEST_F(Textures, BackgroundPictureFillsTheInnerRectangle) {
@@ -433,11 +486,13 @@ TEST_F(Textures, BackgroundPictureFillsTheInnerRectangle) {
     std::string messages;
     ASSERT_EQ(Load(messages), 1) << messages;
     ASSERT_NE(render::BackgroundPicPtr, nullptr);
-    const int border = width == 320 ? 10 : 20, inner_w = width - 2 * border, inner_h = 200 - 2 * border;
+    const int border = width == 320 ? 10 : 20, inner_w = width - 2 * border,
+              inner_h = 200 - 2 * border;
     for (int y = 0; y < 200; ++y)
       for (int x = 0; x < width; ++x) {
         const bool inside = x >= border && x < width - border && y >= border && y < 200 - border;
-        const uint32_t expected = inside ? 1 + Nearest(x - border, 2, inner_w) + 2 * Nearest(y - border, 2, inner_h) : 0;
+        const uint32_t expected =
+            inside ? 1 + Nearest(x - border, 2, inner_w) + 2 * Nearest(y - border, 2, inner_h) : 0;
         ASSERT_EQ(render::BackgroundPicPtr[y * width + x], expected) << x << "," << y;
       }
   }
@@ -462,7 +517,8 @@ TEST(TextureImages, ResizingNeverReadsPastTheLastPixel) {
   EXPECT_EQ(row[699], 9u);
   wide->unlock();
   EXPECT_EQ(render::ResizeImage(std::move(wide), 0, 5), nullptr);
-  EXPECT_EQ(render::ResizeIndexedImage(std::make_unique<display::Surface>(4, 4, display::Format(display::ARGB8888)), 8, 8),
+  EXPECT_EQ(render::ResizeIndexedImage(
+                std::make_unique<display::Surface>(4, 4, display::Format(display::ARGB8888)), 8, 8),
             nullptr);
 }
 
