@@ -2,13 +2,11 @@
 // and the error box.
 #include "display/console.h"
 
-#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
 
 #include "display/console_base.h"
-#include "display/format.h"
 #include "platform/platform.h"
 
 namespace display {
@@ -80,7 +78,6 @@ const ModeName mode_names[] = {
 void KeyQueue::push(int32_t code) {
   std::lock_guard<std::mutex> guard(lock_);
   codes_.push_back(code);
-  filled_.notify_all();
 }
 
 bool KeyQueue::empty() const {
@@ -88,19 +85,12 @@ bool KeyQueue::empty() const {
   return codes_.empty();
 }
 
-bool KeyQueue::pop(int32_t& code, int timeout_ms) {
-  std::unique_lock<std::mutex> guard(lock_);
-  if (codes_.empty() && timeout_ms > 0)
-    filled_.wait_for(guard, std::chrono::milliseconds(timeout_ms), [this] { return !codes_.empty(); });
+bool KeyQueue::pop(int32_t& code) {
+  std::lock_guard<std::mutex> guard(lock_);
   if (codes_.empty()) return false;
   code = codes_.front();
   codes_.pop_front();
   return true;
-}
-
-void KeyQueue::clear() {
-  std::lock_guard<std::mutex> guard(lock_);
-  codes_.clear();
 }
 
 // ---- Console ------------------------------------------------------------------------------------

@@ -2,7 +2,6 @@
 // placeholder that never opens), the codes its open takes, and the key queue every back end feeds.
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -31,19 +30,17 @@ constexpr int32_t DELETE_ = 0x2E, NUMPAD0 = 0x60, F1 = 0x70;
 // Letters and digits are their upper-case ASCII codes ('A' = 0x41, '0' = 0x30).
 }  // namespace vk
 
-// First in, first out, unbounded. A back end appends from its event source; the caller's thread polls
-// or waits. The signal is raised under the lock, so a waiting reader never misses a key.
+// First in, first out, unbounded. A back end appends from its event source and the caller's thread
+// takes; the lock lets the two be different threads.
 class KeyQueue {
  public:
   void push(int32_t code);
   bool empty() const;
-  // Removes the oldest code into `code`; waits at most `timeout_ms` of real time for one to arrive.
-  bool pop(int32_t& code, int timeout_ms = 0);
-  void clear();
+  // Removes the oldest code into `code`; false when there is none.
+  bool pop(int32_t& code);
 
  private:
   mutable std::mutex lock_;
-  std::condition_variable filled_;
   std::deque<int32_t> codes_;
 };
 

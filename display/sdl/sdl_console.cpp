@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -79,6 +80,9 @@ bool SdlConsole::open_display(int32_t width, int32_t height, int32_t output) {
     return false;
   }
   SDL_SetTextureBlendMode(texture_, SDL_BLENDMODE_NONE);
+  // A new texture holds whatever the driver had; the window shows black until the first frame.
+  std::vector<uint32_t> black(static_cast<size_t>(width) * static_cast<size_t>(height));
+  SDL_UpdateTexture(texture_, nullptr, black.data(), width * 4);
   SDL_SetWindowMinimumSize(window_, 160, 120);
   SDL_ShowWindow(window_);
   SDL_RaiseWindow(window_);

@@ -79,6 +79,10 @@ TEST_F(HeadlessConsoleTest, FactoryOrderAndOpenChecks) {
   EXPECT_EQ(console.primary()->format().id, ARGB8888);
   EXPECT_EQ(console.width(), 320);
   EXPECT_EQ(console.height(), 200);
+  ConsoleMode mode = console.impl().current_mode();
+  EXPECT_STREQ(mode.name, "headless");
+  EXPECT_EQ(mode.width, 320);
+  EXPECT_EQ(mode.format.id, ARGB8888);
   EXPECT_FALSE(console.title("KARST 3DEngine v2"));  // stored, but there is no window to show it
   EXPECT_EQ(console.impl().get_title(), "KARST 3DEngine v2");
 
