@@ -9,7 +9,9 @@
 namespace render {
 namespace {
 
-bool Before(const SortEntry& a, const SortEntry& b) { return CompareSortEntries(a, b) < 0; }
+// CompareSortEntries(a, b) < 0 without the rounding: a difference rounds (ties to even) to 1 or
+// more exactly when it exceeds 0.5, and NaN exceeds nothing.
+bool Before(const SortEntry& a, const SortEntry& b) { return a.key - b.key > 0.5f; }
 
 void SiftDown(SortEntry* table, int root, int n) {
   for (;;) {

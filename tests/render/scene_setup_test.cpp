@@ -86,8 +86,15 @@ TEST(FaceSort, ComparisonIsTheNegatedRoundedDifference) {
       {1000.0f, 3.0f, -997}, {nan, 1.0f, 0},   {inf, inf, 0},      {inf, 0.0f, -2147483647},
       {-3e30f, 3e30f, 2147483647},
   };
-  for (const Case& c : cases)
+  for (const Case& c : cases) {
     EXPECT_EQ(render::CompareSortEntries({c.a, nullptr}, {c.b, nullptr}), c.expected) << c.a << " " << c.b;
+    // The sort follows the comparison; equal entries may come in either order.
+    SortEntry pair[2] = {{c.a, nullptr}, {c.b, &pair}};
+    render::SortFaces(pair, 2);
+    if (c.expected != 0) {
+      EXPECT_EQ(pair[0].item == &pair, c.expected > 0) << c.a << " " << c.b;
+    }
+  }
 }
 
 TEST(FaceSort, SortsLargestKeyFirstAndKeepsEveryItem) {
