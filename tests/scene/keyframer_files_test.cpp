@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/archive.h"
 #include "scene/kf.h"
 #include "scene/library.h"
 #include "tests/scene/model_files.h"
@@ -28,6 +29,25 @@ const char* const kAnimatedModels[] = {
     "CameraRollAnimWithChildObject.3ds",
     "TargetCameraAnim.3ds",
 };
+
+// The intro's scenes, extracted from the generated archive into the build tree; none while the
+// archive does not hold them.
+std::vector<std::string> intro_scene_files() {
+    std::vector<std::string> files;
+    archive::DataArchive data(VEK_BINARY_DIR "/data/vek.bin");
+    for (const char* name : {"train.3ds", "hut2.3ds"}) {
+        const int32_t size = data.member_size(name);
+        if (size <= 0) continue;
+        std::vector<uint8_t> bytes(static_cast<size_t>(size));
+        if (data.read_member(name, bytes.data(), 0) != size) continue;
+        const std::string path = std::string(VEK_BINARY_DIR "/keyframer_test_") + name;
+        std::FILE* file = std::fopen(path.c_str(), "wb");
+        if (!file) continue;
+        const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+        if (std::fclose(file) == 0 && written) files.push_back(path);
+    }
+    return files;
+}
 
 std::string model_path(const char* name) {
     return std::string("/usr/share/assimp/models/3DS/") + name;
@@ -156,10 +176,12 @@ protected:
     }
 };
 
-// Every assimp model, animated or not: those without a keyframer have no nodes in either reader.
+// Every assimp model, animated or not (those without a keyframer have no nodes in either reader),
+// and the intro's scenes.
 TEST_F(KeyframerFilesTest, NodesAndKeysMatchLib3ds) {
-    const std::vector<std::string> files = scene_test::model_files(false);
+    std::vector<std::string> files = scene_test::model_files(false);
     ASSERT_GE(files.size(), 4u);
+    for (const std::string& path : intro_scene_files()) files.push_back(path);
     for (const std::string& path : files) {
         SCOPED_TRACE(path);
         Lib3dsFile* reference = lib3ds_file_load(path.c_str());
@@ -301,6 +323,31 @@ TEST_F(KeyframerFilesTest, EvaluationIsFiniteAndContinuous) {
         ASSERT_EQ(coarse.size(), fine.size());
         for (size_t i = 0; i < fine.size(); ++i)
             EXPECT_LE(fine[i], 0.25f * coarse[i] + 1e-4f) << "value " << i;
+        kf_use_camera(nullptr);
+        kf_scene_delete(scene);
+        scene = nullptr;
+    }
+}
+
+// The intro's scenes as the intro plays them: every frame of the range evaluates to finite values.
+TEST_F(KeyframerFilesTest, IntroScenesEvaluateAtEveryFrame) {
+    const std::vector<std::string> files = intro_scene_files();
+    if (files.empty()) GTEST_SKIP() << "vek.bin holds no scenes yet";
+    for (const std::string& path : files) {
+        SCOPED_TRACE(path);
+        load(path, KF_HIERARCHY | KF_NORMALS | KF_MORPH | KF_TRANSFORM);
+        WorldNode* camera = nullptr;
+        kf_find_name("Camera01", &camera);
+        if (!camera) kf_find_name("Cam", &camera);
+        ASSERT_NE(camera, nullptr);
+        kf_use_camera(static_cast<Camera*>(camera->record));
+        float start, end;
+        ASSERT_EQ(kf_frame_range(&start, &end), KF_OK);
+        for (float frame = start; frame < end; frame += 1.0f) {
+            ASSERT_EQ(kf_goto_frame(frame), KF_OK);
+            ASSERT_EQ(kf_evaluate(), KF_OK);
+            for (float v : evaluated_state(scene)) ASSERT_TRUE(std::isfinite(v)) << frame;
+        }
         kf_use_camera(nullptr);
         kf_scene_delete(scene);
         scene = nullptr;
