@@ -2,8 +2,6 @@
 // and the error box.
 #include "display/console.h"
 
-#include <cstdlib>
-#include <cstring>
 #include <functional>
 
 #include "display/console_base.h"
@@ -21,39 +19,12 @@ bool same_name(const char* a, const char* b) {
   return *a == *b;
 }
 
-bool headless_chosen() {
-  const char* choice = std::getenv("VEK_CONSOLE");
-  return choice && std::strcmp(choice, "headless") == 0;
-}
-
-bool window_chosen() { return !headless_chosen(); }
-bool always() { return true; }
-
-ConsoleImpl* create_placeholder() { return new InertConsole; }
-
-// Back ends in the order they are tried. A chosen() of false skips an entry in an open that names
-// no back end; an open that names one tries exactly that entry.
-struct BackendEntry {
-  const char* name;
-  bool (*chosen)();
-  ConsoleImpl* (*create)();
-};
-
-const BackendEntry backends[] = {
-    {"SDL", window_chosen, create_sdl_console},
-    {"headless", headless_chosen, create_headless_console},
-    // Stand-ins for back ends this platform does not have; they never open.
-    {"placeholder", always, create_placeholder},
-    {"placeholder", always, create_placeholder},
-    {"placeholder", always, create_placeholder},
-    {"placeholder", always, create_placeholder},
-};
-
 // The first back end that is ok and opens, or null.
 ConsoleImpl* open_first(const char* backend, const std::function<bool(ConsoleImpl&)>& open) {
-  for (const BackendEntry& entry : backends) {
-    if (backend ? !same_name(entry.name, backend) : !entry.chosen()) continue;
-    ConsoleImpl* impl = entry.create();
+  BackendList list = console_backends();
+  for (const BackendEntry* entry = list.entries; entry != list.entries + list.count; ++entry) {
+    if (backend ? !same_name(entry->name, backend) : !entry->chosen()) continue;
+    ConsoleImpl* impl = entry->create();
     if (impl->ok() && open(*impl)) return impl;
     impl->release();
   }

@@ -11,6 +11,9 @@ bool is_argb8888(const Format& format) { return equal(format, Format(ARGB8888));
 
 }  // namespace
 
+bool always_chosen() { return true; }
+ConsoleImpl* create_placeholder() { return new InertConsole; }
+
 int32_t mode_format_id(int32_t mode) {
   switch (mode) {
     case FUZZY32:

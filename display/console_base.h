@@ -3,6 +3,7 @@
 // change of it to the back end's show() as ARGB8888.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
@@ -84,7 +85,24 @@ class BasicConsole : public ConsoleImpl {
   bool released_ = false;
 };
 
-ConsoleImpl* create_sdl_console();
-ConsoleImpl* create_headless_console();
+// One entry of the factory. In an open that names no back end, an entry whose chosen() is false is
+// skipped; an open that names one tries exactly the entries of that name.
+struct BackendEntry {
+  const char* name;
+  bool (*chosen)();
+  ConsoleImpl* (*create)();
+};
+
+// This platform's back ends in the order they are tried (one file per platform).
+struct BackendList {
+  const BackendEntry* entries;
+  size_t count;
+};
+BackendList console_backends();
+
+// Stand-ins for back ends a platform does not have; they never open. Every platform's list ends
+// with four of them.
+bool always_chosen();
+ConsoleImpl* create_placeholder();
 
 }  // namespace display

@@ -126,7 +126,3 @@ int32_t HeadlessConsole::read() {
 }
 
 }  // namespace display::headless
-
-namespace display {
-ConsoleImpl* create_headless_console() { return new headless::HeadlessConsole; }
-}  // namespace display

@@ -172,7 +172,3 @@ int32_t SdlConsole::read() {
 }
 
 }  // namespace display::sdl
-
-namespace display {
-ConsoleImpl* create_sdl_console() { return new sdl::SdlConsole; }
-}  // namespace display
