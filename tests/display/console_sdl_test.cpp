@@ -17,6 +17,7 @@
 
 #include "display/console.h"
 #include "display/format.h"
+#include "display/headless/capture.h"
 #include "display/sdl/sdl_console.h"
 #include "display/surface.h"
 #include "platform/platform.h"
@@ -197,6 +198,7 @@ TEST_F(SdlConsoleTest, KeyPressesReachTheQueueInOrder) {
   EXPECT_FALSE(console.key());
 
   // Real key events through the XTest extension, into the focused window.
+  ASSERT_FALSE(headless::find_program("xdotool").empty()) << "xdotool is missing; scripts/setup installs it";
   std::string id = std::to_string(window);
   run("xdotool windowfocus --sync " + id + " key --delay 30 a b Return Escape F1 Left 5 KP_Add space");
   ASSERT_TRUE(pump_until(console, [&] { return console.key(); }));
@@ -218,6 +220,33 @@ TEST_F(SdlConsoleTest, FullscreenOnRequest) {
     SDL_GetWindowSize(window, &width, &height);
     return width == desktop.w && height == desktop.h;
   })) << width << "x" << height;
+}
+
+// The error box comes after the window has gone, so that it is not hidden behind a fullscreen
+// display; the dialog itself is replaced here, since nobody would dismiss it.
+const char* shown_caption = nullptr;
+std::string shown_text;
+bool window_gone_when_shown = false;
+
+void record_message_box(const char* text, const char* caption) {
+  shown_caption = caption;
+  shown_text = text;
+  window_gone_when_shown = platform::foreground_window() == nullptr;
+}
+
+TEST_F(SdlConsoleTest, ErrorClosesTheWindowBeforeTheMessage) {
+  Console console;
+  ASSERT_TRUE(console.open(320, 200, FUZZY32));
+  platform::set_message_box_hook(record_message_box);
+  testing::internal::CaptureStderr();
+  console.error("could not lock surface");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "display error: could not lock surface\n");
+  platform::set_message_box_hook(nullptr);
+  EXPECT_STREQ(shown_caption, "display error");
+  EXPECT_EQ(shown_text, "could not lock surface");
+  EXPECT_TRUE(window_gone_when_shown);
+  EXPECT_FALSE(console.ok());
+  EXPECT_EQ(console.window(), nullptr);
 }
 
 // Asks the window to close, as a window manager does when its close button is clicked.
