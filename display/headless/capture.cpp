@@ -3,7 +3,6 @@
 #include "display/headless/capture.h"
 
 #include <png.h>
-#include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -48,14 +47,19 @@ bool write_png(const std::string& path, const uint32_t* pixels, int32_t width, i
   return true;
 }
 
-FolderCapture::FolderCapture(std::string folder) : folder_(std::move(folder)) {
+void Capture::fail(const std::string& what) {
+  std::fprintf(stderr, "capture %s: %s; no further frames are written\n", target_.c_str(), what.c_str());
+  failed_ = true;
+}
+
+FolderCapture::FolderCapture(std::string folder) : Capture(std::move(folder)) {
   std::error_code error;
-  std::filesystem::create_directories(folder_, error);
+  std::filesystem::create_directories(target_, error);
   if (error) {
     fail("cannot create the folder: " + error.message());
     return;
   }
-  index_ = std::fopen((folder_ + "/frames.txt").c_str(), "w");
+  index_ = std::fopen((target_ + "/frames.txt").c_str(), "w");
   if (!index_) fail(std::string("cannot write frames.txt: ") + std::strerror(errno));
 }
 
@@ -63,16 +67,11 @@ FolderCapture::~FolderCapture() {
   if (index_) std::fclose(index_);
 }
 
-void FolderCapture::fail(const std::string& what) {
-  std::fprintf(stderr, "capture %s: %s; no further frames are written\n", folder_.c_str(), what.c_str());
-  failed_ = true;
-}
-
 void FolderCapture::frame(const uint32_t* pixels, int32_t width, int32_t height, uint32_t time_ms) {
   if (failed_) return;
   char name[32];
-  std::snprintf(name, sizeof name, "/frame_%05u.png", static_cast<unsigned>(count_));
-  if (!write_png(folder_ + name, pixels, width, height)) return fail(std::string("cannot write") + name);
+  std::snprintf(name, sizeof name, "frame_%05u.png", static_cast<unsigned>(count_));
+  if (!write_png(target_ + "/" + name, pixels, width, height)) return fail(std::string("cannot write ") + name);
   std::fprintf(index_, "%05u %u\n", static_cast<unsigned>(count_), static_cast<unsigned>(time_ms));
   // Flushed per frame, so the index matches the files even when the run ends by exit.
   std::fflush(index_);
@@ -104,7 +103,7 @@ std::unique_ptr<Capture> open_capture(const std::string& target) {
 }
 
 VideoCapture::VideoCapture(const std::string& ffmpeg, std::string file)
-    : ffmpeg_(ffmpeg), file_(std::move(file)) {}
+    : Capture(std::move(file)), ffmpeg_(ffmpeg) {}
 
 VideoCapture::~VideoCapture() {
   // The last frame is shown for one more video frame, so even a single frame makes a video.
@@ -113,12 +112,7 @@ VideoCapture::~VideoCapture() {
   int status = 0;
   if (encoder_ > 0 && (waitpid(encoder_, &status, 0) != encoder_ || !WIFEXITED(status) ||
                        WEXITSTATUS(status) != 0))
-    std::fprintf(stderr, "capture %s: ffmpeg did not finish the video\n", file_.c_str());
-}
-
-void VideoCapture::fail(const std::string& what) {
-  std::fprintf(stderr, "capture %s: %s; no further frames are written\n", file_.c_str(), what.c_str());
-  failed_ = true;
+    std::fprintf(stderr, "capture %s: ffmpeg did not finish the video\n", target_.c_str());
 }
 
 bool VideoCapture::start(int32_t width, int32_t height) {
@@ -131,7 +125,7 @@ bool VideoCapture::start(int32_t width, int32_t height) {
   // ARGB8888 words are B, G, R, A bytes in memory.
   const char* argv[] = {ffmpeg_.c_str(), "-nostdin", "-loglevel", "error", "-y", "-f", "rawvideo",
                         "-pixel_format", "bgra", "-video_size", size.c_str(), "-framerate",
-                        rate.c_str(), "-i", "-", "-pix_fmt", "yuv420p", file_.c_str(), nullptr};
+                        rate.c_str(), "-i", "-", "-pix_fmt", "yuv420p", target_.c_str(), nullptr};
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, ends[1], STDIN_FILENO);

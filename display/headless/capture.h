@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace display::headless {
@@ -23,6 +24,13 @@ class Capture {
  public:
   virtual ~Capture() = default;
   virtual void frame(const uint32_t* pixels, int32_t width, int32_t height, uint32_t time_ms) = 0;
+
+ protected:
+  explicit Capture(std::string target) : target_(std::move(target)) {}
+  void fail(const std::string& what);
+
+  std::string target_;
+  bool failed_ = false;
 };
 
 // VEK_CAPTURE: a name ending in ".mp4" is a video, anything else a folder of PNG files. Null when
@@ -41,12 +49,8 @@ class FolderCapture final : public Capture {
   void frame(const uint32_t* pixels, int32_t width, int32_t height, uint32_t time_ms) override;
 
  private:
-  void fail(const std::string& what);
-
-  std::string folder_;
   std::FILE* index_ = nullptr;
   uint32_t count_ = 0;
-  bool failed_ = false;
 };
 
 // A video at a steady VIDEO_FPS, encoded by an ffmpeg process fed raw frames: each frame is
@@ -66,17 +70,14 @@ class VideoCapture final : public Capture {
  private:
   bool start(int32_t width, int32_t height);
   bool send(const std::vector<uint32_t>& pixels);
-  void fail(const std::string& what);
 
   std::string ffmpeg_;
-  std::string file_;
   pid_t encoder_ = -1;
   int input_ = -1;  // our end of the encoder's standard input
   int32_t width_ = 0, height_ = 0;
   uint32_t start_ms_ = 0;
   uint64_t sent_ = 0;  // video frames written so far
   std::vector<uint32_t> last_;
-  bool failed_ = false;
 };
 
 // The path of an executable `name` on PATH, or "" when there is none.

@@ -210,6 +210,17 @@ TEST_F(HeadlessConsoleTest, CapturedFramesDecodeToThePresentedSurface) {
   EXPECT_EQ(line1, "00000 30");
   EXPECT_EQ(line2, "00001 60");
   EXPECT_FALSE(std::getline(index, rest));
+
+  // A folder that cannot be made is reported once; the run goes on without a capture.
+  setenv("VEK_CAPTURE", (folder + "/frames.txt/inside").c_str(), 1);
+  testing::internal::CaptureStderr();
+  ASSERT_TRUE(console.open(320, 200, FUZZY32));
+  Surface again(&console.impl(), 320, 200, Format(ARGB8888), 30, -1, -1, -1);
+  EXPECT_TRUE(again.update());
+  EXPECT_TRUE(again.update());
+  std::string errors = testing::internal::GetCapturedStderr();
+  EXPECT_NE(errors.find("cannot create the folder"), std::string::npos) << errors;
+  EXPECT_EQ(errors.find("cannot create the folder"), errors.rfind("cannot create the folder"));
   std::filesystem::remove_all(folder);
 }
 
