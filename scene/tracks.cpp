@@ -323,10 +323,9 @@ int kf_track_rotation(Track* track, float frame, Quaternion* out) {
 }
 
 int kf_track_hide(Track* track, float frame, int* out) {
-    if (!(frame >= 0.0f)) return KF_BAD_FRAME;
-    if (track == nullptr || track->keys == nullptr) {
-        *out = 0;
-        return KF_NULL;
+    if (const int err = check_track(track, frame)) {
+        if (err == KF_NULL) *out = 0;
+        return err;
     }
     frame = fold_frame(track, frame);
     if (frame < track->keys->frame) {
