@@ -26,7 +26,7 @@ namespace vk {
 constexpr int32_t BACK = 0x08, TAB = 0x09, RETURN = 0x0D, SHIFT = 0x10, CONTROL = 0x11, MENU = 0x12;
 constexpr int32_t PAUSE = 0x13, ESCAPE = 0x1B, SPACE = 0x20, PRIOR = 0x21, NEXT = 0x22, END = 0x23;
 constexpr int32_t HOME = 0x24, LEFT = 0x25, UP = 0x26, RIGHT = 0x27, DOWN = 0x28, INSERT = 0x2D;
-constexpr int32_t DELETE_ = 0x2E, NUMPAD0 = 0x60, F1 = 0x70;
+constexpr int32_t DELETE_ = 0x2E, NUMPAD0 = 0x60, F1 = 0x70;  // DELETE is a macro of <winnt.h>
 // Letters and digits are their upper-case ASCII codes ('A' = 0x41, '0' = 0x30).
 }  // namespace vk
 

@@ -6,7 +6,6 @@
 #include <cstddef>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "display/console.h"
 #include "display/format.h"
