@@ -1,0 +1,80 @@
+// Child processes and scratch folders for the end-to-end tests.
+#include "child.h"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+extern char** environ;
+
+namespace e2e {
+
+ChildResult run_child(const std::vector<std::string>& argv, const std::string& cwd,
+                      const EnvChanges& env) {
+  TempDir out_dir("child-output");
+  std::string out_path = out_dir.file("stdout"), err_path = out_dir.file("stderr");
+
+  // Everything exec needs is prepared before fork, so the child only calls async-signal-safe
+  // functions.
+  std::map<std::string, std::string> vars;
+  for (char** e = environ; *e; ++e) {
+    std::string entry(*e);
+    size_t eq = entry.find('=');
+    if (eq != std::string::npos) vars[entry.substr(0, eq)] = entry.substr(eq + 1);
+  }
+  for (const auto& [name, value] : env) {
+    if (value)
+      vars[name] = value;
+    else
+      vars.erase(name);
+  }
+  std::vector<std::string> env_strings;
+  for (const auto& [name, value] : vars) env_strings.push_back(name + "=" + value);
+  std::vector<char*> envp, args;
+  for (std::string& s : env_strings) envp.push_back(s.data());
+  envp.push_back(nullptr);
+  std::vector<std::string> argv_copy = argv;
+  for (std::string& s : argv_copy) args.push_back(s.data());
+  args.push_back(nullptr);
+
+  pid_t pid = fork();
+  if (pid == 0) {
+    int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (out < 0 || err < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0 || chdir(cwd.c_str()) != 0)
+      _exit(127);
+    execve(args[0], args.data(), envp.data());
+    _exit(127);
+  }
+  ChildResult result;
+  int status = 0;
+  if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status))
+    result.status = WEXITSTATUS(status);
+  result.out = read_file(out_path);
+  result.err = read_file(err_path);
+  return result;
+}
+
+TempDir::TempDir(const std::string& name) {
+  std::string pattern = std::string(VEK_BINARY_DIR) + "/e2e-" + name + "-XXXXXX";
+  if (char* made = mkdtemp(pattern.data())) path_ = made;
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+}
+
+std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+}  // namespace e2e

@@ -1,0 +1,205 @@
+// The intro end to end through the host program: headless on the virtual clock without an audio
+// device, the timeline read back from its trace; the fatal paths and their exit statuses.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstdio>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "child.h"
+
+namespace {
+
+using e2e::ChildResult;
+using e2e::EnvChanges;
+using e2e::TempDir;
+
+const std::string kHost = VEK_HOST;
+const std::string kDataDir = std::string(VEK_BINARY_DIR) + "/data";
+
+// One row of the module lasts 5 x 2.5 / 116 s.
+constexpr double kRowMs = 5 * 2.5 / 116 * 1000;
+
+struct Event {
+  unsigned ms = 0;
+  unsigned position = 0;
+  std::string name;
+};
+
+std::vector<Event> read_trace(const std::string& path) {
+  std::vector<Event> events;
+  std::istringstream lines(e2e::read_file(path));
+  for (std::string line; std::getline(lines, line);) {
+    Event e;
+    int used = 0;
+    if (std::sscanf(line.c_str(), "%u %8x %n", &e.ms, &e.position, &used) != 2 || used == 0) {
+      ADD_FAILURE() << "malformed trace line: " << line;
+      continue;
+    }
+    e.name = line.substr(used);
+    events.push_back(e);
+  }
+  return events;
+}
+
+// The timeline's own events ("T3 start", "fade end"), without the phase events of screens and scenes.
+std::vector<std::string> step_events(const std::vector<Event>& events) {
+  std::vector<std::string> out;
+  for (const Event& e : events) {
+    const std::string& n = e.name;
+    bool step = n.size() > 2 && n[0] == 'T' && std::isdigit(static_cast<unsigned char>(n[1])) &&
+                (n.substr(2) == " start" || n.substr(2) == " end");
+    if (step || n == "fade end") out.push_back(n);
+  }
+  return out;
+}
+
+const Event* find(const std::vector<Event>& events, const std::string& name) {
+  for (const Event& e : events)
+    if (e.name == name) return &e;
+  return nullptr;
+}
+
+// A headless run on the virtual clock, without sound, from `cwd`.
+ChildResult run_headless(const std::string& cwd, const std::string& trace,
+                         std::vector<std::string> extra = {}) {
+  std::vector<std::string> argv = {kHost, "--headless", "--virtual-clock", "--trace", trace};
+  argv.insert(argv.end(), extra.begin(), extra.end());
+  return e2e::run_child(argv, cwd, {{"VEK_AUDIO", "none"}});
+}
+
+bool has_files(const std::string& dir) {
+  std::error_code ec;
+  return std::filesystem::exists(dir, ec) && !std::filesystem::is_empty(dir, ec);
+}
+
+TEST(Timeline, WaitsEndOnTheirRowsAndTheMusicFadesBeforeTheReturn) {
+  TempDir scratch("timeline");
+  ChildResult run = run_headless(kDataDir, scratch.file("trace"));
+  ASSERT_EQ(run.status, 0) << run.err;
+
+  std::vector<Event> events = read_trace(scratch.file("trace"));
+  const std::vector<std::string> expected = {
+      "T1 start", "T1 end", "T2 start", "T2 end", "T3 start", "T3 end", "T4 start", "T4 end",
+      "T5 start", "T5 end", "T6 start", "T6 end", "T7 start", "T7 end", "fade end"};
+  EXPECT_EQ(step_events(events), expected);
+
+  // The music starts with the run, so the clock time of a row is its count times the row length.
+  struct Sync {
+    const char* event;
+    unsigned position;
+    int rows;
+  };
+  for (const Sync& s : {Sync{"T2 end", 0x10037, 64 + 55}, Sync{"T5 end", 0x70037, 7 * 64 + 55}}) {
+    const Event* e = find(events, s.event);
+    ASSERT_TRUE(e) << s.event;
+    EXPECT_EQ(e->position, s.position) << s.event;
+    EXPECT_NEAR(e->ms, s.rows * kRowMs, kRowMs) << s.event;
+  }
+  const Event* logo_end = find(events, "T1 end");
+  ASSERT_TRUE(logo_end);
+  EXPECT_GE(logo_end->position, 0x10028u);
+  for (size_t i = 1; i < events.size(); ++i) {
+    EXPECT_GE(events[i].ms, events[i - 1].ms) << events[i].name;
+    EXPECT_GE(events[i].position, events[i - 1].position) << events[i].name;
+  }
+  // The fade slides the volume over time while the main thread polls every 100 ms.
+  EXPECT_GE(events.back().ms, find(events, "T7 end")->ms + 300);
+}
+
+TEST(Timeline, KeyDuringTheLogoSkipsToTheFinalFade) {
+  TempDir scratch("abort");
+  ChildResult run = run_headless(kDataDir, scratch.file("trace"), {"--keys", "2000:27"});
+  ASSERT_EQ(run.status, 0) << run.err;
+
+  std::vector<Event> events = read_trace(scratch.file("trace"));
+  const std::vector<std::string> expected = {"T1 start", "T1 end", "T7 start", "T7 end",
+                                             "fade end"};
+  EXPECT_EQ(step_events(events), expected);
+  const Event* logo_end = find(events, "T1 end");
+  ASSERT_TRUE(logo_end);
+  // The logo finishes the frame in which it saw the key (50 ms frames).
+  EXPECT_GE(logo_end->ms, 2000u);
+  EXPECT_LT(logo_end->ms, 2000u + 2 * 50);
+  EXPECT_LT(logo_end->position, 0x10028u);
+}
+
+TEST(FatalPaths, MissingOrBrokenArchiveEndsWithStatus1BeforeAnyWindow) {
+  // "not an archive": a file too short for the trailer, and one whose magic is wrong.
+  const std::vector<std::string> contents = {"", "DAT", std::string(16, '\0') + "ATAD"};
+  for (size_t i = 0; i <= contents.size(); ++i) {
+    TempDir dir("archive");
+    if (i < contents.size()) {
+      std::FILE* f = std::fopen(dir.file("vek.bin").c_str(), "wb");
+      ASSERT_TRUE(f);
+      std::fwrite(contents[i].data(), 1, contents[i].size(), f);
+      std::fclose(f);
+    }
+    ChildResult run = run_headless(dir.path(), dir.file("trace"),
+                                   {"--capture", dir.file("capture")});
+    SCOPED_TRACE(i < contents.size() ? "vek.bin of " + std::to_string(contents[i].size()) + " bytes"
+                                     : "no vek.bin");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("Glimmerfrost intro"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("I need file 'VEK.BIN' to run properly!"), std::string::npos) << run.err;
+    EXPECT_FALSE(has_files(dir.file("capture"))) << "frames were presented";
+    EXPECT_TRUE(read_trace(dir.file("trace")).empty());
+  }
+}
+
+TEST(FatalPaths, NoDisplayBackEndEndsWithStatus1) {
+  TempDir scratch("nodisplay");
+  // No headless request and no display server: the window back end cannot open, and the
+  // placeholders never do.
+  ChildResult run = e2e::run_child({kHost, "--virtual-clock", "--trace", scratch.file("trace")},
+                                   kDataDir,
+                                   {{"VEK_CONSOLE", nullptr},
+                                    {"DISPLAY", nullptr},
+                                    {"WAYLAND_DISPLAY", nullptr},
+                                    {"SDL_VIDEODRIVER", "x11"},
+                                    {"VEK_AUDIO", "none"}});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("could not initialize - vesa 2.0 16/24/32bpp linear mode!"),
+            std::string::npos)
+      << run.err;
+  EXPECT_TRUE(read_trace(scratch.file("trace")).empty());
+}
+
+TEST(Window, CarriesTheTitleAndClosingItEndsTheRunWithStatus0) {
+  // A real SDL window on a virtual X server, on the real clock so the run is still going when the
+  // window is closed. The X and D-Bus libraries keep allocations until exit, some in modules
+  // already unloaded, so leak checking is left to the headless runs.
+  ChildResult run = e2e::run_child(
+      {"/usr/bin/xvfb-run", "-a", "-s", "-screen 0 640x480x24", VEK_CLOSE_WINDOW,
+       "KARST 3DEngine v2", "60", kHost},
+      kDataDir,
+      {{"VEK_CONSOLE", nullptr}, {"VEK_CLOCK", nullptr}, {"SDL_VIDEODRIVER", nullptr},
+       {"VEK_AUDIO", "none"}, {"ASAN_OPTIONS", "detect_leaks=0:abort_on_error=1"}});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("title: KARST 3DEngine v2\n"), std::string::npos) << run.out << run.err;
+  EXPECT_NE(run.out.find("status: 0\n"), std::string::npos) << run.out << run.err;
+}
+
+TEST(Host, RejectsBadInvocationsWithItsOwnStatuses) {
+  ChildResult help = e2e::run_child({kHost, "--help"}, kDataDir, {});
+  EXPECT_EQ(help.status, 0);
+  for (const char* option : {"--headless", "--capture", "--fullscreen", "--virtual-clock", "--keys",
+                             "--trace", "--library", "--help"})
+    EXPECT_NE(help.out.find(option), std::string::npos) << option;
+
+  ChildResult unknown = e2e::run_child({kHost, "--bogus"}, kDataDir, {});
+  EXPECT_EQ(unknown.status, 2);
+  EXPECT_NE(unknown.err.find("--bogus"), std::string::npos);
+  ChildResult missing_value = e2e::run_child({kHost, "--trace"}, kDataDir, {});
+  EXPECT_EQ(missing_value.status, 2);
+
+  ChildResult no_library =
+      e2e::run_child({kHost, "--library", kDataDir + "/no-such-library.so"}, kDataDir, {});
+  EXPECT_EQ(no_library.status, 3);
+  EXPECT_NE(no_library.err.find("no-such-library.so"), std::string::npos) << no_library.err;
+}
+
+}  // namespace
