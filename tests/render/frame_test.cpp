@@ -1,0 +1,502 @@
+// The frame renderer: projection, flares and their sprite, culling, painter's order, the choice of
+// rasterizer per material, per-vertex lighting, and hostile values.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "frame_support.h"
+
+namespace {
+
+using frametest::Front;
+using frametest::kHeight;
+using frametest::kWidth;
+using frametest::TestScene;
+using scene::Vector;
+
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+constexpr float kInf = std::numeric_limits<float>::infinity();
+
+// Per byte f(texel byte, pixel byte) over all four bytes.
+uint32_t PerByte(uint32_t t, uint32_t p, const std::function<uint32_t(uint32_t, uint32_t, int)>& f) {
+  uint32_t out = 0;
+  for (int b = 0; b < 4; ++b) out |= (f(t >> 8 * b & 0xFF, p >> 8 * b & 0xFF, b) & 0xFF) << 8 * b;
+  return out;
+}
+
+// A normal at `v` for which light j's term (unit vector to the light dotted with the normal) is
+// terms[j]: the least normal meeting one or two such conditions.
+void AimNormal(scene::Vertex& v, const std::vector<Vector>& lights, const std::vector<double>& terms) {
+  double u[2][3];
+  for (size_t j = 0; j < lights.size(); ++j) {
+    const double d[3] = {lights[j].x - double(v.pvert.x), lights[j].y - double(v.pvert.y),
+                         lights[j].z - double(v.pvert.z)};
+    const double length = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
+    for (int k = 0; k < 3; ++k) u[j][k] = d[k] / length;
+  }
+  double beta[2] = {terms[0], 0};
+  if (lights.size() == 2) {
+    const double c = u[0][0] * u[1][0] + u[0][1] * u[1][1] + u[0][2] * u[1][2];
+    beta[0] = (terms[0] - c * terms[1]) / (1 - c * c);
+    beta[1] = (terms[1] - c * terms[0]) / (1 - c * c);
+  }
+  double n[3] = {0, 0, 0};
+  for (size_t j = 0; j < lights.size(); ++j)
+    for (int k = 0; k < 3; ++k) n[k] += beta[j] * u[j][k];
+  v.pnorm = {float(n[0]), float(n[1]), float(n[2])};
+}
+
+void AimNormals(scene::Object* object, const std::vector<Vector>& lights,
+                const std::vector<double>& terms) {
+  for (int i = 0; i < 3; ++i) AimNormal(object->vertices[i], lights, terms);
+}
+
+void SetIntensity(scene::Object* object, float intensity) {
+  for (int i = 0; i < 3; ++i) object->vertices[i].intensity = intensity;
+}
+
+int64_t Drawn(render::MaterialKind kind, render::DrawMode mode) {
+  return render::drawStats.faces[kind][mode];
+}
+
+int64_t FacesDrawn() {
+  int64_t n = 0;
+  for (const auto& kind : render::drawStats.faces)
+    for (int64_t count : kind) n += count;
+  return n;
+}
+
+TEST(ProjectScene, VerticesAndFlarePositions) {
+  TestScene t;
+  scene::Object* shown = t.Triangle(nullptr, Front(100, 50, 10, 100));
+  const float above_one = std::nextafter(1.0f, 2.0f);
+  struct Case {
+    Vector pvert;
+    float x, y;
+    int32_t visible;
+  };
+  const Case vertices[] = {
+      {{10, 20, 100}, 170, 80, 1},       {{-40, -30, 200}, 140, 115, 1}, {{0, 0, 1.0f}, 160, 100, 0},
+      {{0, 0, above_one}, 160, 100, 1},  {{3, 3, -5}, 100, 160, 0},      {{0, 0, kNaN}, kNaN, kNaN, 0},
+      {{1, 1, kInf}, 160, 100, 0},
+  };
+  scene::Object* hidden = t.Triangle(nullptr, Front(100, 50, 10, 100));
+  hidden->flags = scene::OBJECT_DISPLAY_HIDDEN;
+  for (const Case& c : vertices) {
+    shown->vertices[0].pvert = c.pvert;
+    hidden->vertices[0].screen_x = -7;
+    for (int width : {320, 321}) {
+      render::ProjectScene(t.s, &t.camera, width, width == 320 ? 200 : 201);
+      const scene::Vertex& v = shown->vertices[0];
+      if (std::isnan(c.x)) {
+        EXPECT_TRUE(std::isnan(v.screen_x));
+      } else {
+        EXPECT_EQ(v.screen_x, c.x) << c.pvert.z;
+        EXPECT_EQ(v.screen_y, c.y) << c.pvert.z;
+      }
+      EXPECT_EQ(v.visible, c.visible) << c.pvert.z;
+      EXPECT_EQ(hidden->vertices[0].screen_x, -7);
+    }
+  }
+
+  // Lights go through the camera matrix; a flare counts while it lies less than its margin
+  // (16 x 8 here) outside the frame, in front of the near limit.
+  t.camera.matrix.xw = -10;  // camera x = world x - 10
+  scene::Light* light = t.Light({0, 0, 0}, 16, 8);
+  struct Flare {
+    Vector camera;  // camera-space position
+    float x, y;
+    int32_t visible;
+  };
+  const Flare lights[] = {
+      {{-175.5f, 0, 100}, -15.5f, 100, 1}, {{-176, 0, 100}, -16, 100, 0},
+      {{174.5f, 0, 100}, 334.5f, 100, 1},  {{175, 0, 100}, 335, 100, 0},
+      {{0, 107.5f, 100}, 160, -7.5f, 1},   {{0, -106.5f, 100}, 160, 206.5f, 1},
+      {{0, -107, 100}, 160, 207, 0},       {{0, 0, -100}, 160, 100, 0},
+      {{0, 0, 1.0f}, 160, 100, 0},         {{kNaN, 0, 100}, kNaN, 100, 0},
+      {{0, 0, kInf}, 160, 100, 0},
+  };
+  for (const Flare& f : lights) {
+    light->position = {f.camera.x + 10, f.camera.y, f.camera.z};
+    light->flare_visible = 5;
+    render::ProjectScene(t.s, &t.camera, kWidth, kHeight);
+    EXPECT_EQ(light->flare_visible, f.visible) << f.x << " " << f.y;
+    if (f.visible) {
+      EXPECT_EQ(light->flare_x, f.x);
+      EXPECT_EQ(light->flare_y, f.y);
+      EXPECT_EQ(light->flare_depth, f.camera.z);
+    }
+  }
+}
+
+TEST(Flares, DrawnCentredOnTheLightAndNeverFromBehindTheCamera) {
+  std::vector<uint32_t> sprite(8 * 6, 0x01020304);
+  for (int32_t which : {3, 0}) {  // flares, or flareGlow alone with the sprite loaded
+    TestScene t;
+    render::flares = which;
+    render::flareGlow = which ? 0 : 1;
+    render::flareSprite = sprite.data();
+    // Projected at (160.5, 100.5): rounded to nearest even, then moved by half the sprite.
+    t.Light({0.5f, -0.5f, 100}, 8, 6);
+    t.Render();
+    EXPECT_EQ(render::drawStats.flares, 1);
+    for (int y = 0; y < kHeight; ++y)
+      for (int x = 0; x < kWidth; ++x)
+        ASSERT_EQ(t.at(x, y), x >= 156 && x < 164 && y >= 97 && y < 103 ? 0x01020304u : 0u)
+            << x << " " << y;
+  }
+  // Lights behind the camera, at the near limit, or off to the side draw nothing, whatever the
+  // flare settings.
+  for (int32_t glow : {0, 1}) {
+    TestScene t;
+    render::flares = 3;
+    render::flareGlow = glow;
+    render::flareSprite = sprite.data();
+    for (Vector p : {Vector{0, 0, -100}, Vector{0, 0, -1}, Vector{5, 5, 1.0f}, Vector{0, 0, 0},
+                     Vector{-500, 0, 100}})
+      t.Light(p, 8, 6);
+    t.Render();
+    EXPECT_EQ(render::drawStats.flares, 0);
+    for (uint32_t p : t.frame) ASSERT_EQ(p, 0u);
+  }
+  // Without a sprite (flareGlow alone names no file) nothing is listed or drawn.
+  TestScene t;
+  render::flareGlow = 1;
+  t.Light({0, 0, 100}, 8, 6);
+  t.Render();
+  EXPECT_EQ(render::drawStats.flares, 0);
+}
+
+TEST(BlitAdd, ClipsOnePixelShortOfTheRightAndBottomEdges) {
+  // Sprite pixels name their column and row; the frame starts at zero, so a written pixel shows
+  // which sprite pixel landed there.
+  struct Case {
+    int w, h, x, y;
+    int first_x, last_x, first_y, last_y;  // frame columns and rows written, inclusive
+  };
+  const Case cases[] = {
+      {8, 8, 311, 191, 311, 318, 191, 198},  // ends just inside the last column and row
+      {8, 8, 312, 192, 312, 317, 192, 198},  // reaches the edge: 7 columns, odd, 6 drawn
+      {8, 8, 313, 100, 313, 318, 100, 107},  // 6 columns
+      {8, 8, 318, 100, 0, -1, 0, -1},        // 1 column: nothing
+      {8, 8, -3, -5, 0, 3, 0, 2},            // 5 columns left, odd: 4; rows 5 ... 7 of the sprite
+      {7, 3, 10, 20, 10, 15, 20, 22},        // odd width inside the frame: last column left out
+      {8, 8, 320, 100, 0, -1, 0, -1},
+      {8, 8, 100, 200, 0, -1, 0, -1},
+      {8, 8, -8, 100, 0, -1, 0, -1},
+      {400, 300, -20, -30, 0, 317, 0, 198},  // larger than the frame: stays one short of both edges
+  };
+  for (const Case& c : cases) {
+    std::vector<uint32_t> sprite(c.w * c.h);
+    for (int y = 0; y < c.h; ++y)
+      for (int x = 0; x < c.w; ++x) sprite[y * c.w + x] = 0x01000000u | uint32_t(y) << 12 | uint32_t(x);
+    // Guard rows above and below the frame catch writes outside it.
+    std::vector<uint32_t> buffer((kHeight + 2) * kWidth, 0);
+    uint32_t* frame = buffer.data() + kWidth;
+    render::BlitAdd(sprite.data(), c.w, c.h, c.x, c.y, frame, kWidth, kHeight);
+    const std::string where = std::to_string(c.w) + "x" + std::to_string(c.h) + " at " +
+                              std::to_string(c.x) + "," + std::to_string(c.y);
+    for (int i = 0; i < kWidth; ++i) {
+      ASSERT_EQ(buffer[i], 0u) << where;
+      ASSERT_EQ(buffer[(kHeight + 1) * kWidth + i], 0u) << where;
+    }
+    for (int y = 0; y < kHeight; ++y)
+      for (int x = 0; x < kWidth; ++x) {
+        const bool inside = x >= c.first_x && x <= c.last_x && y >= c.first_y && y <= c.last_y;
+        const uint32_t expected =
+            inside ? 0x01000000u | uint32_t(y - c.y) << 12 | uint32_t(x - c.x) : 0u;
+        ASSERT_EQ(frame[y * kWidth + x], expected) << where << ": " << x << "," << y;
+      }
+  }
+}
+
+TEST(BlitAdd, AddsEveryByteSaturating) {
+  const uint32_t sprite[2] = {0x80FF0102, 0x7F000000};
+  uint32_t frame[4 * 4];
+  for (uint32_t& p : frame) p = 0x80010203;
+  render::BlitAdd(sprite, 2, 1, 1, 1, frame, 4, 4);
+  EXPECT_EQ(frame[4 + 1], 0xFFFF0305u);
+  EXPECT_EQ(frame[4 + 2], 0xFF010203u);
+  EXPECT_EQ(frame[4 + 0], 0x80010203u);
+  EXPECT_EQ(frame[4 + 3], 0x80010203u);
+}
+
+TEST(RenderFrame, DrawsOnlyVisibleFrontFacesOfShownObjects) {
+  TestScene t;
+  scene::Material* grey = t.Material(render::SHADING_CONSTANT_GOURAUD);
+  struct Case {
+    const char* what;
+    std::vector<frametest::ScreenPoint> corners;
+    uint32_t flags;
+    uint32_t expected;  // 10 pixels below the first corner
+  };
+  const Case cases[] = {
+      {"front", Front(40, 20, 20, 100), 0, 0x005A5A5A},
+      {"back", {{120, 20, 100}, {140, 40, 100}, {100, 40, 100}}, 0, 0},
+      {"corner at the near limit", {{200, 20, 1.0f}, {180, 40, 100}, {220, 40, 100}}, 0, 0},
+      {"corner behind", {{280, 20, -50}, {260, 40, 100}, {300, 40, 100}}, 0, 0},
+      {"hidden", Front(40, 120, 20, 100), scene::OBJECT_HIDDEN, 0},
+      {"display-hidden", Front(120, 120, 20, 100), scene::OBJECT_DISPLAY_HIDDEN, 0},
+      {"edge-on", {{200, 120, 100}, {210, 130, 100}, {220, 140, 100}}, 0, 0},
+  };
+  for (const Case& c : cases) {
+    scene::Object* o = t.Triangle(grey, c.corners);
+    o->flags = c.flags;
+    SetIntensity(o, 90.5f);
+  }
+  t.Render();
+  // Edge-on faces are listed (a zero cross product is front) and draw no pixel.
+  EXPECT_EQ(Drawn(render::KIND_CONSTANT_GOURAUD, render::MODE_GOURAUD), 2);
+  for (const Case& c : cases)
+    EXPECT_EQ(t.at(int(c.corners[0].x), int(c.corners[0].y) + 10), c.expected) << c.what;
+}
+
+TEST(RenderFrame, PaintersOrderFarToNearWithFlaresBetween) {
+  std::vector<uint32_t> sprite(16 * 16, 0x00010101);
+  for (int32_t mode : {2, 0}) {
+    for (bool near_first : {true, false}) {
+      TestScene t;
+      render::sortMode = mode;
+      render::flares = 3;
+      render::flareSprite = sprite.data();
+      scene::Material* grey = t.Material(render::SHADING_CONSTANT_GOURAUD);
+      const auto near = [&] { SetIntensity(t.Triangle(grey, Front(200, 90, 40, 100)), 200.5f); };
+      const auto far = [&] { SetIntensity(t.Triangle(grey, Front(160, 40, 100, 400)), 100.5f); };
+      if (near_first) near();
+      far();
+      if (!near_first) near();
+      t.Light(frametest::CameraSpace({190, 110, 200}), 16, 16);  // between the two
+      t.Render();
+      const std::string what = "sort mode " + std::to_string(mode);
+      EXPECT_EQ(t.at(100, 130), 0x00646464u) << what;  // far face alone
+      EXPECT_EQ(t.at(184, 103), 0x00656565u) << what;  // far face under the flare
+      EXPECT_EQ(t.at(190, 115), 0x00C8C8C8u) << what;  // near face over far face and flare
+      EXPECT_EQ(render::drawStats.flares, 1);
+    }
+  }
+}
+
+TEST(RenderFrame, EachMaterialDrawsThroughItsRasterizer) {
+  const std::vector<uint32_t> texture = frametest::CoordinateTexture();
+  const std::vector<uint32_t> mapped = frametest::CoordinateTexture(0x40);
+  const std::vector<uint32_t> shaded = frametest::ShadedTexture(5);
+  std::vector<uint32_t> previous(kWidth * kHeight);
+  for (size_t i = 0; i < previous.size(); ++i) previous[i] = uint32_t(i) * 2654435761u;
+  constexpr uint32_t kBackground = 0x80604020;
+  constexpr int kNone = -1;
+  const Vector light{0, 0, -100};
+
+  struct Case {
+    const char* what;
+    std::function<void(TestScene&)> build;
+    uint32_t expected;  // at (160, 100)
+    int kind, mode;     // kNone: the face is skipped
+  };
+  const auto flat = [&](int32_t mode, const uint32_t* tex = nullptr) {
+    tex = tex ? tex : texture.data();
+    return [tex, mode](TestScene& t) {
+      t.Triangle(t.Material(scene::SHADING_FLAT, tex, mode), Front(160, 50, 80, 100), {0, 0, -1},
+                 37.5f, 90.5f);
+    };
+  };
+  const uint32_t texel = frametest::Texel(37, 90), top_texel = frametest::Texel(37, 90, 0x40);
+  const Case cases[] = {
+      {"flat", flat(0), texel, render::KIND_FLAT, render::MODE_TEXTURED},
+      {"flat half", flat(1),
+       PerByte(texel, kBackground, [](uint32_t a, uint32_t b, int) { return (a >> 1) + (b >> 1); }),
+       render::KIND_FLAT, render::MODE_HALF},
+      {"flat weighted",
+       [&](TestScene& t) {
+         flat(2)(t);
+         scene::Material* m = static_cast<scene::Object*>(t.s->world_tail->record)->faces[0].pmaterial;
+         m->weights[0] = 153 * 0x10001, m->weights[1] = 102 * 0x10001;
+       },
+       PerByte(texel, kBackground, [](uint32_t a, uint32_t b, int) { return (a * 153 >> 8) + (b * 102 >> 8); }),
+       render::KIND_FLAT, render::MODE_WEIGHTED},
+      {"flat transparency map", flat(3, mapped.data()),
+       PerByte(top_texel, kBackground,
+               [](uint32_t a, uint32_t b, int byte) {
+                 return byte == 3 ? a * 255 >> 8 : (a * (255 - 0x40) >> 8) + (b * 0x40 >> 8);
+               }),
+       render::KIND_FLAT, render::MODE_MAPPED},
+      {"flat half, transparency off",
+       [&](TestScene& t) {
+         flat(1)(t);
+         render::transparencyEnabled = 0;
+       },
+       texel, render::KIND_FLAT, render::MODE_TEXTURED},
+      {"flat, unknown transparency mode", flat(9), kBackground, kNone, kNone},
+      {"flat animated",
+       [&](TestScene& t) {
+         flat(0)(t);
+         render::animatedTexturesEnabled = 1;
+         scene::Material* m = static_cast<scene::Object*>(t.s->world_tail->record)->faces[0].pmaterial;
+         m->texture_map.animated = 1;
+         m->texture_map.frame_u_offset = 64, m->texture_map.frame_v_offset = 128;
+       },
+       frametest::Texel(101, 218), render::KIND_FLAT, render::MODE_TEXTURED},
+      {"flat without texture",
+       [](TestScene& t) { t.Triangle(t.Material(scene::SHADING_FLAT), Front(160, 50, 80, 100)); },
+       kBackground, kNone, kNone},
+      {"phong",
+       [&](TestScene& t) {
+         t.Triangle(t.Material(scene::SHADING_PHONG, texture.data()), Front(160, 50, 80, 100),
+                    {0.5f, -0.25f, -0.8f});
+       },
+       frametest::Texel(192, 96), render::KIND_PHONG, render::MODE_TEXTURED},
+      {"phong half",
+       [&](TestScene& t) {
+         t.Triangle(t.Material(scene::SHADING_PHONG, texture.data(), 1), Front(160, 50, 80, 100),
+                    {0.5f, -0.25f, -0.8f});
+       },
+       PerByte(frametest::Texel(192, 96), kBackground,
+               [](uint32_t a, uint32_t b, int) { return (a >> 1) + (b >> 1); }),
+       render::KIND_PHONG, render::MODE_HALF},
+      {"metal",
+       [&](TestScene& t) {
+         render::previousFrame = previous.data();
+         t.Triangle(t.Material(scene::SHADING_METAL), Front(160, 50, 80, 100), {0.25f, 0.5f, -0.8f});
+       },
+       previous[145 * kWidth + 197], render::KIND_METAL, render::MODE_ENVIRONMENT},
+      {"metal without a previous frame",
+       [&](TestScene& t) {
+         t.Triangle(t.Material(scene::SHADING_METAL), Front(160, 50, 80, 100), {0.25f, 0.5f, -0.8f});
+       },
+       kBackground, kNone, kNone},
+      {"gouraud",
+       [&](TestScene& t) {
+         t.Light(light);
+         AimNormals(t.Triangle(t.Material(scene::SHADING_GOURAUD), Front(160, 50, 80, 100)),
+                    {light}, {0.5});
+       },
+       0x007F7F7F, render::KIND_GOURAUD, render::MODE_GOURAUD},
+      {"gouraud textured",
+       [&](TestScene& t) {
+         t.Light(light);
+         AimNormals(t.Triangle(t.Material(scene::SHADING_GOURAUD, shaded.data()),
+                               Front(160, 50, 80, 100)),
+                    {light}, {0.25});
+       },
+       0x0005000F, render::KIND_GOURAUD, render::MODE_TEXTURED_GOURAUD},
+      {"constant gouraud",
+       [&](TestScene& t) {
+         SetIntensity(t.Triangle(t.Material(render::SHADING_CONSTANT_GOURAUD), Front(160, 50, 80, 100)),
+                      200.5f);
+       },
+       0x00C8C8C8, render::KIND_CONSTANT_GOURAUD, render::MODE_GOURAUD},
+      {"constant gouraud textured",
+       [&](TestScene& t) {
+         SetIntensity(t.Triangle(t.Material(render::SHADING_CONSTANT_GOURAUD, shaded.data()),
+                                 Front(160, 50, 80, 100)),
+                      40.5f);
+       },
+       0x00050028, render::KIND_CONSTANT_GOURAUD, render::MODE_TEXTURED_GOURAUD},
+      {"wire", [&](TestScene& t) { t.Triangle(t.Material(0, texture.data()), Front(160, 50, 80, 100)); },
+       kBackground, kNone, kNone},
+      {"unknown shading",
+       [&](TestScene& t) { t.Triangle(t.Material(7, texture.data()), Front(160, 50, 80, 100)); },
+       kBackground, kNone, kNone},
+      {"shading past the table",
+       [&](TestScene& t) { t.Triangle(t.Material(0x80000001u, texture.data()), Front(160, 50, 80, 100)); },
+       kBackground, kNone, kNone},
+      {"no material", [](TestScene& t) { t.Triangle(nullptr, Front(160, 50, 80, 100)); }, kBackground,
+       kNone, kNone},
+  };
+  for (const Case& c : cases) {
+    TestScene t;
+    t.frame.assign(t.frame.size(), kBackground);
+    c.build(t);
+    t.Render();
+    EXPECT_EQ(t.at(160, 100), c.expected) << c.what << ": 0x" << std::hex << t.at(160, 100);
+    if (c.kind == kNone) {
+      EXPECT_EQ(render::drawStats.skipped, 1) << c.what;
+      EXPECT_EQ(FacesDrawn(), 0) << c.what;
+    } else {
+      EXPECT_EQ(Drawn(render::MaterialKind(c.kind), render::DrawMode(c.mode)), 1) << c.what;
+      EXPECT_EQ(FacesDrawn(), 1) << c.what;
+      EXPECT_EQ(render::drawStats.skipped, 0) << c.what;
+    }
+    EXPECT_EQ(render::drawStats.frames, 1) << c.what;
+  }
+}
+
+TEST(RenderFrame, LightsEachVertexOfGouraudFaces) {
+  const std::vector<uint32_t> shaded = frametest::ShadedTexture(9);
+  const Vector a{0, 0, -100}, b{150, 80, 0};
+  struct Case {
+    const char* what;
+    int32_t single;
+    std::vector<Vector> lights;
+    std::vector<double> terms;
+    bool textured;
+    uint32_t expected;
+  };
+  const Case cases[] = {
+      {"first light", 1, {a}, {0.5}, false, 0x007F7F7F},
+      {"first light only", 1, {a, b}, {0.5, -0.9}, false, 0x007F7F7F},
+      {"first light facing away", 1, {a, b}, {-0.5, 0.9}, false, 0},
+      {"mean of the unclamped terms", 0, {a, b}, {0.8, -0.2}, false, 0x004C4C4C},  // 76.5
+      {"mean below zero", 0, {a, b}, {-0.6, 0.2}, false, 0},
+      {"shade level", 1, {a}, {0.25}, true, 0x0009000F},     // 15.5
+      {"shade level of the mean", 0, {a, b}, {0.2, 0.05}, true, 0x00090007},  // 7.75
+      {"no light", 1, {}, {}, false, 0},
+      {"no light, averaged", 0, {}, {}, false, 0},
+  };
+  for (const Case& c : cases) {
+    TestScene t;
+    render::singleLight = c.single;
+    for (const Vector& l : c.lights) t.Light(l);
+    scene::Object* o = t.Triangle(t.Material(scene::SHADING_GOURAUD, c.textured ? shaded.data() : nullptr),
+                                  Front(160, 50, 80, 100), {0, 0, -1});
+    if (!c.lights.empty()) AimNormals(o, c.lights, c.terms);
+    t.frame.assign(t.frame.size(), 0xFFFFFFFF);
+    t.Render();
+    EXPECT_EQ(t.at(160, 100), c.expected) << c.what << ": 0x" << std::hex << t.at(160, 100);
+  }
+  // Lit once per vertex, not per face: terms 0.2, 0.5 and 0.8 at the corners give the mean at the
+  // centroid, within the rasterizer's rounding.
+  TestScene t;
+  t.Light(a);
+  scene::Object* o = t.Triangle(t.Material(scene::SHADING_GOURAUD), Front(160, 40, 90, 100));
+  for (int i = 0; i < 3; ++i) AimNormal(o->vertices[i], {a}, {0.2 + 0.3 * i});
+  t.Render();
+  const uint32_t grey = t.at(160, 100) & 0xFF;  // centroid of (160, 40), (70, 130), (250, 130)
+  EXPECT_NEAR(double(grey), 0.5 * 255, 1.5);
+  EXPECT_EQ(t.at(160, 100) & 0x00FFFFFF, grey * 0x010101u);
+}
+
+TEST(RenderFrame, HostileValuesDrawNothingAndStayInside) {
+  std::vector<uint32_t> sprite(16 * 16, 0x00101010);
+  TestScene t;
+  render::flares = 3;
+  render::flareSprite = sprite.data();
+  render::singleLight = 0;
+  scene::Material* lit = t.Material(scene::SHADING_GOURAUD);
+  scene::Material* constant = t.Material(render::SHADING_CONSTANT_GOURAUD);
+  t.Light({kNaN, 0, 100}, 16, 16);
+  t.Light({0, kInf, 100}, 16, 16);
+  t.Light({0, 0, -kInf}, 16, 16);
+  scene::Object* o = t.Triangle(lit, Front(160, 50, 80, 100));
+  o->vertices[1].pvert.z = kNaN;
+  o = t.Triangle(lit, Front(160, 50, 80, 100));
+  o->vertices[2].pvert.x = kInf;
+  o = t.Triangle(lit, Front(160, 50, 80, 100), {kNaN, 0, -1});
+  o = t.Triangle(constant, Front(160, 50, 80, 100));
+  SetIntensity(o, kNaN);
+  for (float huge : {1e6f, 1e30f}) {
+    o = t.Triangle(constant, {{-huge, -huge, 100}, {-3 * huge, huge, 100}, {3 * huge, huge, 100}});
+    SetIntensity(o, 100.5f);
+  }
+  t.frame.assign(t.frame.size(), 0x11111111);
+  t.Render();
+  EXPECT_EQ(render::drawStats.flares, 0);
+  // Only the huge triangles, clipped to the frame, write pixels.
+  for (uint32_t p : t.frame) ASSERT_TRUE(p == 0x11111111u || p == 0x00646464u) << std::hex << p;
+  EXPECT_EQ(t.at(160, 100), 0x00646464u);
+}
+
+}  // namespace
