@@ -1,0 +1,266 @@
+// DirectXConsole: exclusive fullscreen through DirectDraw, loaded at run time from ddraw.dll. Frames
+// are converted straight into the display's memory; there is no back buffer and no flip. The
+// process runs at high priority while the back end exists.
+#include <windows.h>
+#include <ddraw.h>
+
+#include <iterator>
+#include <memory>
+#include <vector>
+
+#include "display/convert.h"
+#include "display/win32/window_console.h"
+
+namespace display::win32 {
+namespace {
+
+constexpr DWORD kFullscreenStyle = WS_POPUP | WS_SYSMENU;
+static_assert(kFullscreenStyle == 0x80080000, "popup with system menu");
+static_assert((DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN) == 0x11, "exclusive fullscreen cooperation");
+constexpr HRESULT kExclusiveTaken = static_cast<HRESULT>(0x8876023B);
+constexpr DWORD kLostRetryMs = 10;
+
+using DirectDrawCreateFn = HRESULT(WINAPI*)(GUID*, IDirectDraw**, IUnknown*);
+
+struct DisplayMode {
+  int32_t width, height;
+  Format format;
+};
+
+// The display depths tried for a mode code, in order; a code that is none of these is a depth itself.
+// 8 bits are left out: frames are direct colour and an indexed display would need a palette of them.
+struct DepthOrder {
+  int32_t mode;
+  int32_t depths[3];
+};
+const DepthOrder depth_orders[] = {
+    {FUZZY32, {32, 24, 16}},
+    {FUZZY16, {16, 32, 24}},
+    {FUZZY8, {32, 24, 16}},
+};
+
+Format format_of(const DDPIXELFORMAT& pf) {
+  if (pf.dwFlags & DDPF_PALETTEINDEXED8) return Format(INDEX8);
+  if (!(pf.dwFlags & DDPF_RGB)) return Format();
+  int32_t bits = int32_t(pf.dwRGBBitCount);
+  Format described = Format::from_masks(bits, (bits + 7) / 8, pf.dwRBitMask, pf.dwGBitMask,
+                                        pf.dwBBitMask, 0);
+  // Displays report no alpha; the named format of the same channels is the one the converters know.
+  for (int32_t id : {ARGB8888, RGB888, RGB565, ARGB1555})
+    if (Format named(id); named.bytes == described.bytes && named.red.mask == described.red.mask &&
+                          named.green.mask == described.green.mask && named.blue.mask == described.blue.mask)
+      return named;
+  return described;
+}
+
+HRESULT WINAPI collect_mode(DDSURFACEDESC* desc, void* list) {
+  static_cast<std::vector<DisplayMode>*>(list)->push_back(
+      {int32_t(desc->dwWidth), int32_t(desc->dwHeight), format_of(desc->ddpfPixelFormat)});
+  return DDENUMRET_OK;
+}
+
+// The DirectX back end has no windowed output (GDI serves that); codes that are no output at all are
+// refused too, rather than taken for fullscreen.
+bool fullscreen_output(int32_t output) { return output == -1 || output == OUTPUT_FULLSCREEN; }
+
+bool suits(const DisplayMode& m, int32_t mode) {
+  int32_t bits = m.format.bits;
+  if (mode == FUZZY32 || mode == FUZZY16) return m.format.type == DIRECT && (bits == 32 || bits == 24 || bits == 16);
+  if (mode == FUZZY8) return m.format.id == INDEX8;
+  return bits == mode;
+}
+
+class DirectXConsole final : public WindowConsole {
+ public:
+  DirectXConsole() {
+    library_ = LoadLibraryA("ddraw.dll");
+    create_ = library_ ? library_entry<DirectDrawCreateFn>(library_, "DirectDrawCreate")
+                       : nullptr;
+    ok_ = create_ && make_directdraw() && register_window_class("VEK_DIRECTX_WINDOWED", true) &&
+          register_window_class("VEK_DIRECTX_FULLSCREEN", false);
+    if (!ok_) {
+      release_directdraw();
+      return;
+    }
+    directdraw_->EnumDisplayModes(0, nullptr, &modes_, collect_mode);
+    SetPriorityClass(GetCurrentProcess(), HIGH_PRIORITY_CLASS);
+  }
+
+  ~DirectXConsole() override {
+    close_display();
+    if (!ok_) return;
+    SetPriorityClass(GetCurrentProcess(), NORMAL_PRIORITY_CLASS);
+    release_directdraw();
+  }
+
+  const char* name() const override { return "DirectX"; }
+
+  bool open_mode(int32_t width, int32_t height, int32_t mode, int32_t output, int32_t frequency,
+                 int32_t layout) override {
+    if (mode == DIRECT) mode = FUZZY32;
+    if (mode == INDEXED) mode = FUZZY8;
+    if (!fullscreen_output(output)) return false;
+    if (!listed(width, height, [&](const DisplayMode& m) { return suits(m, mode); })) return false;
+    requested_mode_ = mode;
+    return BasicConsole::open_format(width, height, Format(ARGB8888), OUTPUT_FULLSCREEN, frequency, layout);
+  }
+
+  bool open_format(int32_t width, int32_t height, const Format& format, int32_t output,
+                   int32_t frequency, int32_t layout) override {
+    if (!fullscreen_output(output) || !valid(format)) return false;
+    if (!listed(width, height, [&](const DisplayMode& m) { return equal(m.format, format); })) return false;
+    requested_mode_ = format.bits;
+    return BasicConsole::open_format(width, height, Format(ARGB8888), OUTPUT_FULLSCREEN, frequency, layout);
+  }
+
+ protected:
+  bool open_display(int32_t width, int32_t height, int32_t) override {
+    if (!create_window({"VEK_DIRECTX_FULLSCREEN", kFullscreenStyle, SW_HIDE, RECT{0, 0, 0, 0}})) return false;
+    if (cooperate() && set_display_mode(width, height) && make_primary()) return true;
+    close_display();
+    return false;
+  }
+
+  void close_display() override {
+    {
+      Guard guard(palette_lock_);
+      if (primary_) primary_->Release();
+      primary_ = nullptr;
+      converter_.reset();
+    }
+    if (directdraw_ && window_) {
+      directdraw_->RestoreDisplayMode();
+      directdraw_->SetCooperativeLevel(window_, DDSCL_NORMAL);
+    }
+    close_window();
+  }
+
+  void show(const uint32_t* pixels, int32_t width, int32_t height) override {
+    Guard guard(palette_lock_);
+    DDSURFACEDESC desc{};
+    if (!converter_ || !lock_primary(desc)) return;
+    ConvertArea area;
+    area.source = pixels;
+    area.destination = desc.lpSurface;
+    area.width = std::min<int32_t>(width, int32_t(desc.dwWidth));
+    area.height = std::min<int32_t>(height, int32_t(desc.dwHeight));
+    area.source_pitch = width * 4;
+    area.destination_pitch = int32_t(desc.lPitch);
+    convert_area(*converter_, area, nullptr);
+    primary_->Unlock(nullptr);
+  }
+
+  bool repaint(HDC) override { return false; }
+
+  // The fullscreen window hides the mouse and keeps itself in front; it paints nothing itself.
+  bool handle_first(UINT message, WPARAM, LPARAM) override {
+    switch (message) {
+      case WM_SETCURSOR:
+        SetCursor(nullptr);
+        return true;
+      case WM_ACTIVATEAPP:
+      case WM_ACTIVATE:
+        SetCursor(nullptr);
+        SetForegroundWindow(window_);
+        if (primary_) SetActiveWindow(window_);
+        return false;
+      case WM_PAINT:
+        ValidateRect(window_, nullptr);
+        return true;
+      default:
+        return false;
+    }
+  }
+
+ private:
+  bool make_directdraw() {
+    if (FAILED(create_(nullptr, &directdraw_, nullptr))) directdraw_ = nullptr;
+    return directdraw_ != nullptr;
+  }
+
+  void release_directdraw() {
+    if (directdraw_) directdraw_->Release();
+    directdraw_ = nullptr;
+    if (library_) FreeLibrary(library_);
+    library_ = nullptr;
+  }
+
+  template <typename Match>
+  bool listed(int32_t width, int32_t height, Match match) const {
+    if (modes_.empty()) return true;
+    for (const DisplayMode& m : modes_)
+      if (m.width == width && m.height == height && match(m)) return true;
+    return false;
+  }
+
+  // Exclusive fullscreen; when another exclusive owner is recorded, start DirectDraw over once.
+  bool cooperate() {
+    HRESULT result = directdraw_->SetCooperativeLevel(window_, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN);
+    if (result == kExclusiveTaken) {
+      directdraw_->RestoreDisplayMode();
+      directdraw_->SetCooperativeLevel(window_, DDSCL_NORMAL);
+      directdraw_->Release();
+      directdraw_ = nullptr;
+      if (!make_directdraw()) return false;
+      result = directdraw_->SetCooperativeLevel(window_, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN);
+    }
+    return SUCCEEDED(result);
+  }
+
+  bool set_display_mode(int32_t width, int32_t height) {
+    for (const DepthOrder& order : depth_orders)
+      if (order.mode == requested_mode_) {
+        for (int32_t depth : order.depths)
+          if (SUCCEEDED(directdraw_->SetDisplayMode(DWORD(width), DWORD(height), DWORD(depth)))) return true;
+      }
+    return SUCCEEDED(directdraw_->SetDisplayMode(DWORD(width), DWORD(height), DWORD(requested_mode_)));
+  }
+
+  bool create_primary_surface() {
+    DDSURFACEDESC desc{};
+    desc.dwSize = sizeof desc;
+    desc.dwFlags = DDSD_CAPS;
+    desc.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE;
+    if (FAILED(directdraw_->CreateSurface(&desc, &primary_, nullptr))) primary_ = nullptr;
+    return primary_ != nullptr;
+  }
+
+  bool make_primary() {
+    Guard guard(palette_lock_);
+    if (!create_primary_surface()) return false;
+    DDPIXELFORMAT pf{};
+    pf.dwSize = sizeof pf;
+    if (SUCCEEDED(primary_->GetPixelFormat(&pf))) converter_ = request_converter(Format(ARGB8888), format_of(pf));
+    return converter_ != nullptr;
+  }
+
+  // Waits for the lock; a lost surface is made again and locked once more.
+  bool lock_primary(DDSURFACEDESC& desc) {
+    desc.dwSize = sizeof desc;
+    HRESULT result = primary_->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr);
+    if (result == DDERR_SURFACELOST) {
+      primary_->Release();
+      primary_ = nullptr;
+      if (!create_primary_surface()) {
+        Sleep(kLostRetryMs);
+        return false;
+      }
+      result = primary_->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr);
+    }
+    return SUCCEEDED(result);
+  }
+
+  HMODULE library_ = nullptr;
+  DirectDrawCreateFn create_ = nullptr;
+  IDirectDraw* directdraw_ = nullptr;
+  IDirectDrawSurface* primary_ = nullptr;
+  std::vector<DisplayMode> modes_;
+  int32_t requested_mode_ = FUZZY32;
+  std::unique_ptr<Converter> converter_;
+};
+
+}  // namespace
+
+ConsoleImpl* create_directx_console() { return new DirectXConsole; }
+
+}  // namespace display::win32
