@@ -1,0 +1,211 @@
+// One scene frame as the playback loop draws it: ProjectScene, RenderFrame and the frame blend,
+// through two surfaces swapped every frame. On the intro's scenes from the generated vek.bin (set
+// up with the intro's settings, every keyframer frame evaluated outside the timing) and on a
+// hand-built scene of 2,000 faces of every material kind. Counters: median_ms and max_ms over the
+// frames of the scene; vs_baseline, the median frame over one 320 x 200 frame copy timed in the
+// same run.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "archive/archive.h"
+#include "frame_support.h"
+#include "render/blend.h"
+#include "render/optimize.h"
+#include "scene/kf.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using frametest::kHeight;
+using frametest::kWidth;
+
+double Median(std::vector<double> v) {
+  std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
+  return v[v.size() / 2];
+}
+
+// The frame's two surfaces, swapped after every frame.
+struct Surfaces {
+  display::Surface a{kWidth, kHeight, display::Format(display::ARGB8888)};
+  display::Surface b{kWidth, kHeight, display::Format(display::ARGB8888)};
+  display::Surface* current = &a;
+  display::Surface* previous = &b;
+
+  // One frame after the keyframer: what the timing covers.
+  void Draw(scene::Scene* s, const scene::Camera* camera) {
+    render::ProjectScene(s, camera, kWidth, kHeight);
+    render::frameBuffer = static_cast<uint32_t*>(current->lock());
+    render::framePitch = current->pitch();
+    render::previousFrame = static_cast<const uint32_t*>(previous->lock());
+    render::RenderFrame(s, camera);
+    current->unlock();
+    previous->unlock();
+    if (render::frameBlendMode) render::BlendFrames(*current, *previous);
+    std::swap(current, previous);
+  }
+};
+
+// The baseline: one frame's pixels copied once, in microseconds.
+double FrameCopyMs() {
+  std::vector<uint32_t> from(kWidth * kHeight, 1), to(kWidth * kHeight);
+  std::vector<double> times;
+  for (int i = 0; i < 200; ++i) {
+    const Clock::time_point t0 = Clock::now();
+    std::memcpy(to.data(), from.data(), from.size() * 4);
+    benchmark::ClobberMemory();
+    times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
+  }
+  return Median(times);
+}
+
+void Report(benchmark::State& state, const std::vector<double>& frame_ms) {
+  const double median = Median(frame_ms);
+  state.counters["median_ms"] = median;
+  state.counters["max_ms"] = *std::max_element(frame_ms.begin(), frame_ms.end());
+  state.counters["frames"] = double(frame_ms.size());
+  state.counters["vs_baseline"] = median / FrameCopyMs();
+}
+
+// The render settings the intro plays each scene with.
+void SceneSettings(bool train) {
+  render::clipMinX = train ? 0.0f : 10.0f;
+  render::clipMinY = train ? 0.0f : 10.0f;
+  render::clipMaxX = train ? 319.0f : 310.0f;
+  render::clipMaxY = train ? 199.0f : 190.0f;
+  render::screenWidth = kWidth;
+  render::screenHeight = kHeight;
+  render::frameBlendMode = train ? 1002 : 0;
+  render::flares = train ? 3 : 0;
+  render::flareGlow = 0;
+  render::sortMode = 2;
+  render::singleLight = 1;
+  render::transparencyEnabled = 1;
+  render::animatedTexturesEnabled = 0;
+  render::ambientTint = 0;
+  render::constantGouraud = 1;
+  render::maxCompat = 1;
+  render::autoResize = 1;
+  render::fakeTextures = 0;
+  render::backgroundPicture = "";
+  render::backgroundEnabled = 0;
+}
+
+void BM_IntroScene(benchmark::State& state, const char* member) {
+  const bool train = std::strcmp(member, "train.3ds") == 0;
+  archive::DataArchive& data = archive::library_archive();
+  data.reopen(VEK_BINARY_DIR "/data/vek.bin");
+  const int32_t size = data.member_size(member);
+  std::vector<uint8_t> bytes(size > 0 ? size_t(size) : 0);
+  if (bytes.empty() || data.read_member(member, bytes.data(), 0) != size) {
+    state.SkipWithError("scene not in data/vek.bin");
+    return;
+  }
+  SceneSettings(train);
+  scene::kf_startup(scene::KF_HIERARCHY | scene::KF_NORMALS | scene::KF_MORPH | scene::KF_TRANSFORM);
+  scene::Scene* s = nullptr;
+  scene::kf_scene_new(&s);
+  scene::WorldNode* node = nullptr;
+  if (scene::kf_world_read_memory(bytes.data(), uint32_t(size), s) == scene::KF_OK &&
+      scene::kf_motion_read_memory(bytes.data(), uint32_t(size), s) == scene::KF_OK) {
+    scene::kf_use_scene(s);
+    render::AllocFaceSortTable(s);
+    render::OptimizeScene(s, 0);
+    scene::kf_find_name("Cam", &node);
+  }
+  if (!node) {
+    state.SkipWithError("scene unreadable or without camera \"Cam\"");
+    scene::kf_scene_delete(s);
+    return;
+  }
+  auto* camera = static_cast<scene::Camera*>(node->record);
+  camera->size_x = 320.0f, camera->size_y = 200.0f, camera->aspect = 0.75f;
+  render::CollectLights(s);
+  if (render::LoadSceneTextures(s) != 1) {
+    state.SkipWithError("textures failed");
+  } else {
+    scene::kf_use_camera(camera);
+    float start = 0, end = 0;
+    scene::kf_frame_range(&start, &end);
+    Surfaces surfaces;
+    std::vector<double> frame_ms;
+    for (auto _ : state) {
+      frame_ms.clear();
+      for (float frame = start; frame < end; frame += 1.0f) {
+        scene::kf_goto_frame(frame);
+        scene::kf_evaluate();
+        const Clock::time_point t0 = Clock::now();
+        surfaces.Draw(s, camera);
+        frame_ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
+      }
+    }
+    if (!frame_ms.empty()) Report(state, frame_ms);
+  }
+  render::FreeSceneTextures(s);
+  render::FreeFaceSortTable(s);
+  scene::kf_use_camera(nullptr);
+  scene::kf_world_free(s);
+  render::CollectLights(s);  // empty: the light table must not name freed lights
+  scene::kf_scene_delete(s);
+}
+
+// 2,000 faces of every material kind, over one another at random depths, two flares, blend 1002.
+void BM_HandBuiltScene(benchmark::State& state) {
+  frametest::TestScene t;
+  const std::vector<uint32_t> texture = frametest::CoordinateTexture();
+  const std::vector<uint32_t> mapped = frametest::CoordinateTexture(0x80);
+  const std::vector<uint32_t> shaded = frametest::ShadedTexture(7);
+  const std::vector<uint32_t> sprite(64 * 64, 0x00080808);
+  render::flares = 3;
+  render::flareSprite = sprite.data();
+  render::frameBlendMode = 1002;
+  scene::Material* materials[] = {
+      t.Material(scene::SHADING_FLAT, texture.data()),
+      t.Material(scene::SHADING_FLAT, texture.data(), 1),
+      t.Material(scene::SHADING_FLAT, mapped.data(), 3),
+      t.Material(scene::SHADING_PHONG, texture.data()),
+      t.Material(scene::SHADING_METAL),
+      t.Material(scene::SHADING_GOURAUD),
+      t.Material(scene::SHADING_GOURAUD, shaded.data()),
+      t.Material(render::SHADING_CONSTANT_GOURAUD),
+  };
+  std::mt19937 rng(3);
+  std::uniform_real_distribution<float> unit(0, 1);
+  for (int i = 0; i < 2000; ++i) {
+    const float z = 100.0f + 300.0f * unit(rng);
+    scene::Object* o = t.Triangle(materials[i % 8],
+                                  frametest::Front(10 + 300 * unit(rng), 5 + 170 * unit(rng),
+                                                   2 + 10 * unit(rng), z),
+                                  {0.3f, -0.2f, -0.93f}, 20 + 200 * unit(rng), 20 + 200 * unit(rng));
+    for (int k = 0; k < 3; ++k) o->vertices[k].intensity = 100.5f;
+  }
+  t.Light({-40, 20, 120}, 64, 64);
+  t.Light({60, -30, 250}, 64, 64);
+  render::AllocFaceSortTable(t.s);
+  render::CollectLights(t.s);
+  Surfaces surfaces;
+  std::vector<double> frame_ms;
+  for (auto _ : state) {
+    const Clock::time_point t0 = Clock::now();
+    surfaces.Draw(t.s, &t.camera);
+    frame_ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
+  }
+  render::frameBlendMode = 0;
+  Report(state, frame_ms);
+}
+
+const bool registered = [] {
+  benchmark::RegisterBenchmark("frame/hand_built_2000_faces", BM_HandBuiltScene);
+  for (const char* member : {"train.3ds", "hut2.3ds"})
+    benchmark::RegisterBenchmark((std::string("frame/") + member).c_str(), BM_IntroScene, member)
+        ->Iterations(3)
+        ->Unit(benchmark::kMillisecond);
+  return true;
+}();
+
+}  // namespace
