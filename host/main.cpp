@@ -35,7 +35,7 @@ struct Option {
 const Option kOptions[] = {
     {"--headless", nullptr, "VEK_CONSOLE", "headless", "no window: frames stay in memory"},
     {"--capture", "PATH", "VEK_CAPTURE", nullptr,
-     "headless: write the frames (PNG) and the audio (WAV) into PATH"},
+     "headless: PNG frames and WAV audio into folder PATH (a PATH ending in .mp4: one video)"},
     {"--fullscreen", nullptr, "VEK_FULLSCREEN", "1", "take over the screen instead of a window"},
     {"--virtual-clock", nullptr, "VEK_CLOCK", "virtual",
      "time moves only when the intro waits (fast, repeatable)"},
