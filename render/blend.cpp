@@ -35,8 +35,8 @@ struct BlendMode {
   void (*blend)(const uint32_t*, uint32_t*, int32_t);
 };
 const BlendMode kBlendModes[] = {
-    {2, 1, AverageColour},  {3, 2, AverageColour},  {1002, 1, AverageAll},
-    {1001, 2, AverageAll},  {1003, 2, AverageAll},
+    {2, 1, AverageColour}, {3, 2, AverageColour}, {1002, 1, AverageAll},
+    {1001, 2, AverageAll}, {1003, 2, AverageAll},
 };
 const BlendMode kOtherMode = {0, 0, AverageColour};
 
@@ -75,7 +75,8 @@ bool BlendFrames(display::Surface& frame, display::Surface& second) {
     const uint32_t* source = from.row<uint32_t>(y) + mode.shift;
     // Rows that run on into the next rows in memory are read in place; the others, and those
     // that would run past the picture, are gathered in picture order.
-    const bool in_place = contiguous && int64_t{y + 1} * width + mode.shift <= int64_t{width} * height;
+    const bool in_place =
+        contiguous && int64_t{y + 1} * width + mode.shift <= int64_t{width} * height;
     if (mode.shift > 0 && !in_place) {
       for (int32_t x = 0; x < width; ++x) {
         const int64_t at = int64_t{y} * width + x + mode.shift;

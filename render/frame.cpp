@@ -2,6 +2,7 @@
 // rasterizers; flares as additive sprites.
 #include "render/frame.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
@@ -38,9 +39,7 @@ static_assert(kFlareSlots == kMaxLights, "one flare marker per light slot");
 // In front of the near limit. The depth's float comparison with 1.0 orders like the comparison of
 // the bit patterns as signed integers for finite depths; infinite ones and those that are not
 // numbers count as behind, so that a broken position never lists a flare or a face.
-bool InFront(float depth) {
-  return depth > 1.0f && depth <= std::numeric_limits<float>::max();
-}
+bool InFront(float depth) { return depth > 1.0f && depth <= std::numeric_limits<float>::max(); }
 
 bool Shown(const scene::Object& object) {
   return !(object.flags & (scene::OBJECT_HIDDEN | scene::OBJECT_DISPLAY_HIDDEN));
@@ -110,6 +109,31 @@ int FlareSlot(const void* item) {
   return offset < static_cast<uintptr_t>(kFlareSlots) ? static_cast<int>(offset) : -1;
 }
 
+// ---- Flares ------------------------------------------------------------------------------------
+
+// One axis of BlitAdd's clipping: the sprite's first index drawn, the frame's first index written
+// and the count. The frame's last index is never reached, from either side.
+struct Run {
+  int32_t skip, start, count;
+};
+
+Run ClipRun(int32_t at, int32_t size, int32_t limit) {
+  const int64_t skip = at < 0 ? -int64_t{at} : 0;
+  const int64_t start = at < 0 ? 0 : at;
+  const int64_t count = std::min(int64_t{size} - skip, int64_t{limit} - 1 - start);
+  return {static_cast<int32_t>(std::min<int64_t>(skip, size)), static_cast<int32_t>(start),
+          static_cast<int32_t>(std::max<int64_t>(count, 0))};
+}
+
+// Per byte min(255, a + b): the low seven bits of each byte add without crossing into the next,
+// the top bit is put back by exclusive or, and a carry out of a byte fills it with ones.
+uint32_t AddSaturated(uint32_t a, uint32_t b) {
+  const uint32_t low = (a & 0x7F7F7F7F) + (b & 0x7F7F7F7F);
+  const uint32_t top = (a ^ b) & 0x80808080;
+  const uint32_t carry = ((a & b) | (top & low)) & 0x80808080;
+  return (low ^ top) | ((carry >> 7) * 0xFF);
+}
+
 void DrawFlare(int slot) {
   const Light& light = *lightTable[slot];
   const int32_t x = static_cast<int32_t>(std::lrint(light.flare_x)) - (light.flare_width >> 1);
@@ -160,14 +184,17 @@ struct TransparencyMode {
 };
 // By the material's transparency mode.
 const TransparencyMode kTransparencyModes[] = {
-    {MODE_TEXTURED, [](TextureVertex* v, const uint32_t* t, const Material&) { DrawTextured(v, t); }},
-    {MODE_HALF, [](TextureVertex* v, const uint32_t* t, const Material&) { DrawTexturedHalf(v, t); }},
+    {MODE_TEXTURED,
+     [](TextureVertex* v, const uint32_t* t, const Material&) { DrawTextured(v, t); }},
+    {MODE_HALF,
+     [](TextureVertex* v, const uint32_t* t, const Material&) { DrawTexturedHalf(v, t); }},
     {MODE_WEIGHTED,
      [](TextureVertex* v, const uint32_t* t, const Material& m) {
        DrawTexturedWeighted(v, t, static_cast<uint32_t>(m.weights[0]),
                             static_cast<uint32_t>(m.weights[1]));
      }},
-    {MODE_MAPPED, [](TextureVertex* v, const uint32_t* t, const Material&) { DrawTexturedMapped(v, t); }},
+    {MODE_MAPPED,
+     [](TextureVertex* v, const uint32_t* t, const Material&) { DrawTexturedMapped(v, t); }},
 };
 static_assert(TRANSPARENCY_OPAQUE == 0 && TRANSPARENCY_MAP == 3, "indexed by transparency mode");
 
@@ -310,33 +337,6 @@ void RenderFrame(scene::Scene* scene, const scene::Camera* camera) {
       DrawFace(*static_cast<const Face*>(table[i].item));
   }
 }
-
-namespace {
-
-// One axis of BlitAdd's clipping: the sprite's first index drawn, the frame's first index written
-// and the count. The frame's last index is never reached, from either side.
-struct Run {
-  int32_t skip, start, count;
-};
-
-Run ClipRun(int32_t at, int32_t size, int32_t limit) {
-  const int64_t skip = at < 0 ? -int64_t{at} : 0;
-  const int64_t start = at < 0 ? 0 : at;
-  const int64_t count = std::min(int64_t{size} - skip, int64_t{limit} - 1 - start);
-  return {static_cast<int32_t>(std::min<int64_t>(skip, size)), static_cast<int32_t>(start),
-          static_cast<int32_t>(std::max<int64_t>(count, 0))};
-}
-
-// Per byte min(255, a + b): the low seven bits of each byte add without crossing into the next,
-// the top bit is put back by exclusive or, and a carry out of a byte fills it with ones.
-uint32_t AddSaturated(uint32_t a, uint32_t b) {
-  const uint32_t low = (a & 0x7F7F7F7F) + (b & 0x7F7F7F7F);
-  const uint32_t top = (a ^ b) & 0x80808080;
-  const uint32_t carry = ((a & b) | (top & low)) & 0x80808080;
-  return (low ^ top) | ((carry >> 7) * 0xFF);
-}
-
-}  // namespace
 
 void BlitAdd(const uint32_t* sprite, int32_t w, int32_t h, int32_t x, int32_t y, uint32_t* dst,
              int32_t dstW, int32_t dstH) {

@@ -46,9 +46,10 @@ void RenderFrame(scene::Scene* scene, const scene::Camera* camera);
 void BlitAdd(const uint32_t* sprite, int32_t w, int32_t h, int32_t x, int32_t y, uint32_t* dst,
              int32_t dstW, int32_t dstH);
 
-// ---- Draw statistics -----------------------------------------------------------------------------
-// What the frames drawn since the last reset consisted of, so that a test can show that every
-// material kind and rasterizer mode appears in a run.
+// ---- Draw statistics
+// ----------------------------------------------------------------------------- What the frames
+// drawn since the last reset consisted of, so that a test can show that every material kind and
+// rasterizer mode appears in a run.
 
 // The material kinds, by shading: the scene file's flat, gouraud, phong and metal, and the constant
 // gouraud that two-sided flat materials become.
@@ -74,10 +75,10 @@ enum DrawMode : int32_t {
 };
 
 struct DrawStats {
-  int64_t frames;                           // RenderFrame calls that had something to draw
-  int64_t faces[KIND_COUNT][MODE_COUNT];    // faces handed to a rasterizer
-  int64_t skipped;                          // listed faces that drew nothing
-  int64_t flares;                           // flare sprites drawn
+  int64_t frames;                         // RenderFrame calls that had something to draw
+  int64_t faces[KIND_COUNT][MODE_COUNT];  // faces handed to a rasterizer
+  int64_t skipped;                        // listed faces that drew nothing
+  int64_t flares;                         // flare sprites drawn
 };
 inline DrawStats drawStats = {};
 

@@ -107,7 +107,8 @@ void BM_IntroScene(benchmark::State& state, const char* member) {
     return;
   }
   SceneSettings(train);
-  scene::kf_startup(scene::KF_HIERARCHY | scene::KF_NORMALS | scene::KF_MORPH | scene::KF_TRANSFORM);
+  scene::kf_startup(scene::KF_HIERARCHY | scene::KF_NORMALS | scene::KF_MORPH |
+                    scene::KF_TRANSFORM);
   scene::Scene* s = nullptr;
   scene::kf_scene_new(&s);
   scene::WorldNode* node = nullptr;
@@ -178,10 +179,10 @@ void BM_HandBuiltScene(benchmark::State& state) {
   std::uniform_real_distribution<float> unit(0, 1);
   for (int i = 0; i < 2000; ++i) {
     const float z = 100.0f + 300.0f * unit(rng);
-    scene::Object* o = t.Triangle(materials[i % 8],
-                                  frametest::Front(10 + 300 * unit(rng), 5 + 170 * unit(rng),
-                                                   2 + 10 * unit(rng), z),
-                                  {0.3f, -0.2f, -0.93f}, 20 + 200 * unit(rng), 20 + 200 * unit(rng));
+    scene::Object* o = t.Triangle(
+        materials[i % 8],
+        frametest::Front(10 + 300 * unit(rng), 5 + 170 * unit(rng), 2 + 10 * unit(rng), z),
+        {0.3f, -0.2f, -0.93f}, 20 + 200 * unit(rng), 20 + 200 * unit(rng));
     for (int k = 0; k < 3; ++k) o->vertices[k].intensity = 100.5f;
   }
   t.Light({-40, 20, 120}, 64, 64);

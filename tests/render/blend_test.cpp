@@ -1,4 +1,6 @@
 // The frame blend pass and the background picture.
+#include "render/blend.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -7,7 +9,6 @@
 #include <vector>
 
 #include "display/surface.h"
-#include "render/blend.h"
 #include "render/settings.h"
 #include "render/texture_images.h"
 #include "render/textures.h"
@@ -19,7 +20,8 @@ using display::Surface;
 void Fill(Surface& surface, const std::vector<uint32_t>& pixels) {
   render::LockedPixels locked(surface);
   for (int y = 0; y < surface.height(); ++y)
-    for (int x = 0; x < surface.width(); ++x) locked.row<uint32_t>(y)[x] = pixels[y * surface.width() + x];
+    for (int x = 0; x < surface.width(); ++x)
+      locked.row<uint32_t>(y)[x] = pixels[y * surface.width() + x];
 }
 
 std::vector<uint32_t> Read(Surface& surface) {
@@ -44,9 +46,15 @@ uint32_t Expected(int32_t mode, uint32_t s, uint32_t f) {
 
 int32_t ShiftOf(int32_t mode) {
   switch (mode) {
-    case 2: case 1002: return 1;
-    case 3: case 1001: case 1003: return 2;
-    default: return 0;
+    case 2:
+    case 1002:
+      return 1;
+    case 3:
+    case 1001:
+    case 1003:
+      return 2;
+    default:
+      return 0;
   }
 }
 
@@ -82,7 +90,8 @@ TEST(BlendFrames, EachModeMixesWithTheShiftedSecondFrame) {
           // Picture order runs on into the next row; past the end stands the last pixel.
           const uint32_t sp = s[std::min(i + shift, s.size() - 1)];
           const bool left_out = pairs && l.width % 2 == 1 && x == l.width - 1;
-          ASSERT_EQ(out[i], left_out ? f[i] : Expected(mode, sp, f[i])) << what << " at " << x << "," << y;
+          ASSERT_EQ(out[i], left_out ? f[i] : Expected(mode, sp, f[i]))
+              << what << " at " << x << "," << y;
         }
       EXPECT_EQ(Read(second), s) << what;
     }

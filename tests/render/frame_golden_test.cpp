@@ -92,7 +92,8 @@ TEST(RenderFrame, GoldenFrameOfAHandBuiltScene) {
   display::Surface* previous = &b;
   {
     auto* p = static_cast<uint32_t*>(previous->lock());
-    for (int i = 0; i < kWidth * kHeight; ++i) p[i] = uint32_t(i % kWidth) * 0x00000301u ^ uint32_t(i / kWidth) * 0x00010200u;
+    for (int i = 0; i < kWidth * kHeight; ++i)
+      p[i] = uint32_t(i % kWidth) * 0x00000301u ^ uint32_t(i / kWidth) * 0x00010200u;
     previous->unlock();
   }
   render::AllocFaceSortTable(t.s);

@@ -153,7 +153,8 @@ inline std::vector<uint32_t> ShadedTexture(uint8_t index) {
   auto* indices = reinterpret_cast<uint8_t*>(block.data());
   for (int i = 0; i < 65536; ++i) indices[i] = index;
   for (uint32_t i = 0; i < 256; ++i)
-    for (uint32_t level = 0; level < 64; ++level) block[65536 / 4 + i * 64 + level] = i << 16 | level;
+    for (uint32_t level = 0; level < 64; ++level)
+      block[65536 / 4 + i * 64 + level] = i << 16 | level;
   return block;
 }
 

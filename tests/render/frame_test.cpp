@@ -22,7 +22,8 @@ constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 constexpr float kInf = std::numeric_limits<float>::infinity();
 
 // Per byte f(texel byte, pixel byte) over all four bytes.
-uint32_t PerByte(uint32_t t, uint32_t p, const std::function<uint32_t(uint32_t, uint32_t, int)>& f) {
+uint32_t PerByte(uint32_t t, uint32_t p,
+                 const std::function<uint32_t(uint32_t, uint32_t, int)>& f) {
   uint32_t out = 0;
   for (int b = 0; b < 4; ++b) out |= (f(t >> 8 * b & 0xFF, p >> 8 * b & 0xFF, b) & 0xFF) << 8 * b;
   return out;
@@ -30,7 +31,8 @@ uint32_t PerByte(uint32_t t, uint32_t p, const std::function<uint32_t(uint32_t, 
 
 // A normal at `v` for which light j's term (unit vector to the light dotted with the normal) is
 // terms[j]: the least normal meeting one or two such conditions.
-void AimNormal(scene::Vertex& v, const std::vector<Vector>& lights, const std::vector<double>& terms) {
+void AimNormal(scene::Vertex& v, const std::vector<Vector>& lights,
+               const std::vector<double>& terms) {
   double u[2][3];
   for (size_t j = 0; j < lights.size(); ++j) {
     const double d[3] = {lights[j].x - double(v.pvert.x), lights[j].y - double(v.pvert.y),
@@ -80,8 +82,9 @@ TEST(ProjectScene, VerticesAndFlarePositions) {
     int32_t visible;
   };
   const Case vertices[] = {
-      {{10, 20, 100}, 170, 80, 1},       {{-40, -30, 200}, 140, 115, 1}, {{0, 0, 1.0f}, 160, 100, 0},
-      {{0, 0, above_one}, 160, 100, 1},  {{3, 3, -5}, 100, 160, 0},      {{0, 0, kNaN}, kNaN, kNaN, 0},
+      {{10, 20, 100}, 170, 80, 1}, {{-40, -30, 200}, 140, 115, 1},
+      {{0, 0, 1.0f}, 160, 100, 0}, {{0, 0, above_one}, 160, 100, 1},
+      {{3, 3, -5}, 100, 160, 0},   {{0, 0, kNaN}, kNaN, kNaN, 0},
       {{1, 1, kInf}, 160, 100, 0},
   };
   scene::Object* hidden = t.Triangle(nullptr, Front(100, 50, 10, 100));
@@ -193,7 +196,8 @@ TEST(BlitAdd, ClipsOnePixelShortOfTheRightAndBottomEdges) {
   for (const Case& c : cases) {
     std::vector<uint32_t> sprite(c.w * c.h);
     for (int y = 0; y < c.h; ++y)
-      for (int x = 0; x < c.w; ++x) sprite[y * c.w + x] = 0x01000000u | uint32_t(y) << 12 | uint32_t(x);
+      for (int x = 0; x < c.w; ++x)
+        sprite[y * c.w + x] = 0x01000000u | uint32_t(y) << 12 | uint32_t(x);
     // Guard rows above and below the frame catch writes outside it.
     std::vector<uint32_t> buffer((kHeight + 2) * kWidth, 0);
     uint32_t* frame = buffer.data() + kWidth;
@@ -312,10 +316,12 @@ TEST(RenderFrame, EachMaterialDrawsThroughItsRasterizer) {
       {"flat weighted",
        [&](TestScene& t) {
          flat(2)(t);
-         scene::Material* m = static_cast<scene::Object*>(t.s->world_tail->record)->faces[0].pmaterial;
+         scene::Material* m =
+             static_cast<scene::Object*>(t.s->world_tail->record)->faces[0].pmaterial;
          m->weights[0] = 153 * 0x10001, m->weights[1] = 102 * 0x10001;
        },
-       PerByte(texel, kBackground, [](uint32_t a, uint32_t b, int) { return (a * 153 >> 8) + (b * 102 >> 8); }),
+       PerByte(texel, kBackground,
+               [](uint32_t a, uint32_t b, int) { return (a * 153 >> 8) + (b * 102 >> 8); }),
        render::KIND_FLAT, render::MODE_WEIGHTED},
       {"flat transparency map", flat(3, mapped.data()),
        PerByte(top_texel, kBackground,
@@ -334,7 +340,8 @@ TEST(RenderFrame, EachMaterialDrawsThroughItsRasterizer) {
        [&](TestScene& t) {
          flat(0)(t);
          render::animatedTexturesEnabled = 1;
-         scene::Material* m = static_cast<scene::Object*>(t.s->world_tail->record)->faces[0].pmaterial;
+         scene::Material* m =
+             static_cast<scene::Object*>(t.s->world_tail->record)->faces[0].pmaterial;
          m->texture_map.animated = 1;
          m->texture_map.frame_u_offset = 64, m->texture_map.frame_v_offset = 128;
        },
@@ -359,12 +366,14 @@ TEST(RenderFrame, EachMaterialDrawsThroughItsRasterizer) {
       {"metal",
        [&](TestScene& t) {
          render::previousFrame = previous.data();
-         t.Triangle(t.Material(scene::SHADING_METAL), Front(160, 50, 80, 100), {0.25f, 0.5f, -0.8f});
+         t.Triangle(t.Material(scene::SHADING_METAL), Front(160, 50, 80, 100),
+                    {0.25f, 0.5f, -0.8f});
        },
        previous[145 * kWidth + 197], render::KIND_METAL, render::MODE_ENVIRONMENT},
       {"metal without a previous frame",
        [&](TestScene& t) {
-         t.Triangle(t.Material(scene::SHADING_METAL), Front(160, 50, 80, 100), {0.25f, 0.5f, -0.8f});
+         t.Triangle(t.Material(scene::SHADING_METAL), Front(160, 50, 80, 100),
+                    {0.25f, 0.5f, -0.8f});
        },
        kBackground, kNone, kNone},
       {"gouraud",
@@ -377,15 +386,16 @@ TEST(RenderFrame, EachMaterialDrawsThroughItsRasterizer) {
       {"gouraud textured",
        [&](TestScene& t) {
          t.Light(light);
-         AimNormals(t.Triangle(t.Material(scene::SHADING_GOURAUD, shaded.data()),
-                               Front(160, 50, 80, 100)),
-                    {light}, {0.25});
+         AimNormals(
+             t.Triangle(t.Material(scene::SHADING_GOURAUD, shaded.data()), Front(160, 50, 80, 100)),
+             {light}, {0.25});
        },
        0x0005000F, render::KIND_GOURAUD, render::MODE_TEXTURED_GOURAUD},
       {"constant gouraud",
        [&](TestScene& t) {
-         SetIntensity(t.Triangle(t.Material(render::SHADING_CONSTANT_GOURAUD), Front(160, 50, 80, 100)),
-                      200.5f);
+         SetIntensity(
+             t.Triangle(t.Material(render::SHADING_CONSTANT_GOURAUD), Front(160, 50, 80, 100)),
+             200.5f);
        },
        0x00C8C8C8, render::KIND_CONSTANT_GOURAUD, render::MODE_GOURAUD},
       {"constant gouraud textured",
@@ -395,16 +405,19 @@ TEST(RenderFrame, EachMaterialDrawsThroughItsRasterizer) {
                       40.5f);
        },
        0x00050028, render::KIND_CONSTANT_GOURAUD, render::MODE_TEXTURED_GOURAUD},
-      {"wire", [&](TestScene& t) { t.Triangle(t.Material(0, texture.data()), Front(160, 50, 80, 100)); },
+      {"wire",
+       [&](TestScene& t) { t.Triangle(t.Material(0, texture.data()), Front(160, 50, 80, 100)); },
        kBackground, kNone, kNone},
       {"unknown shading",
        [&](TestScene& t) { t.Triangle(t.Material(7, texture.data()), Front(160, 50, 80, 100)); },
        kBackground, kNone, kNone},
       {"shading past the table",
-       [&](TestScene& t) { t.Triangle(t.Material(0x80000001u, texture.data()), Front(160, 50, 80, 100)); },
+       [&](TestScene& t) {
+         t.Triangle(t.Material(0x80000001u, texture.data()), Front(160, 50, 80, 100));
+       },
        kBackground, kNone, kNone},
-      {"no material", [](TestScene& t) { t.Triangle(nullptr, Front(160, 50, 80, 100)); }, kBackground,
-       kNone, kNone},
+      {"no material", [](TestScene& t) { t.Triangle(nullptr, Front(160, 50, 80, 100)); },
+       kBackground, kNone, kNone},
   };
   for (const Case& c : cases) {
     TestScene t;
@@ -441,7 +454,7 @@ TEST(RenderFrame, LightsEachVertexOfGouraudFaces) {
       {"first light facing away", 1, {a, b}, {-0.5, 0.9}, false, 0},
       {"mean of the unclamped terms", 0, {a, b}, {0.8, -0.2}, false, 0x004C4C4C},  // 76.5
       {"mean below zero", 0, {a, b}, {-0.6, 0.2}, false, 0},
-      {"shade level", 1, {a}, {0.25}, true, 0x0009000F},     // 15.5
+      {"shade level", 1, {a}, {0.25}, true, 0x0009000F},                      // 15.5
       {"shade level of the mean", 0, {a, b}, {0.2, 0.05}, true, 0x00090007},  // 7.75
       {"no light", 1, {}, {}, false, 0},
       {"no light, averaged", 0, {}, {}, false, 0},
@@ -450,8 +463,9 @@ TEST(RenderFrame, LightsEachVertexOfGouraudFaces) {
     TestScene t;
     render::singleLight = c.single;
     for (const Vector& l : c.lights) t.Light(l);
-    scene::Object* o = t.Triangle(t.Material(scene::SHADING_GOURAUD, c.textured ? shaded.data() : nullptr),
-                                  Front(160, 50, 80, 100), {0, 0, -1});
+    scene::Object* o =
+        t.Triangle(t.Material(scene::SHADING_GOURAUD, c.textured ? shaded.data() : nullptr),
+                   Front(160, 50, 80, 100), {0, 0, -1});
     if (!c.lights.empty()) AimNormals(o, c.lights, c.terms);
     t.frame.assign(t.frame.size(), 0xFFFFFFFF);
     t.Render();
