@@ -109,7 +109,7 @@ int FlareSlot(const void* item) {
   return offset < static_cast<uintptr_t>(kFlareSlots) ? static_cast<int>(offset) : -1;
 }
 
-// ---- Flares ------------------------------------------------------------------------------------
+// ---- Flares -------------------------------------------------------------------------------------
 
 // One axis of BlitAdd's clipping: the sprite's first index drawn, the frame's first index written
 // and the count. The frame's last index is never reached, from either side.

@@ -19,7 +19,8 @@
 //   BlendFrames(frame surface, second surface)     (blend.h) when frameBlendMode is not 0
 //   AdvanceAnimatedTextures(scene)                 (textures.h) when animatedTexturesEnabled
 //   present the frame, swap the two surfaces.
-// Single-threaded and not reentrant: the rasterizer vertex records are static scratch.
+// Single-threaded and not reentrant: the rasterizers keep their edge state in static scratch, and
+// the light table, the sort table and the draw statistics are shared.
 #pragma once
 
 #include <cstdint>
@@ -36,7 +37,8 @@ void ProjectScene(scene::Scene* scene, const scene::Camera* camera, int32_t widt
 
 // Draws the projected scene into frameBuffer. Draws nothing when the scene has no sort table or no
 // frame buffer is set. Faces whose material draws nothing (no material, wire or unknown shading,
-// texture not loaded, metal without previousFrame) still take their place in the list.
+// texture not loaded, metal without previousFrame) still take their place in the list. Flares are
+// added with frame rows screenWidth pixels apart, as the frame surfaces have them.
 void RenderFrame(scene::Scene* scene, const scene::Camera* camera);
 
 // Adds a w x h sprite (rows w pixels apart) onto a dstW x dstH frame (rows dstW pixels apart) at
@@ -46,10 +48,10 @@ void RenderFrame(scene::Scene* scene, const scene::Camera* camera);
 void BlitAdd(const uint32_t* sprite, int32_t w, int32_t h, int32_t x, int32_t y, uint32_t* dst,
              int32_t dstW, int32_t dstH);
 
-// ---- Draw statistics
-// ----------------------------------------------------------------------------- What the frames
-// drawn since the last reset consisted of, so that a test can show that every material kind and
-// rasterizer mode appears in a run.
+// ---- Draw statistics ----------------------------------------------------------------------------
+// What the frames drawn since the last reset consisted of, so that a test can show that every
+// material kind and rasterizer mode appears in a run: ResetDrawStats() before playing, then
+// drawStats.faces[kind][mode] counts the faces each material kind handed to each rasterizer.
 
 // The material kinds, by shading: the scene file's flat, gouraud, phong and metal, and the constant
 // gouraud that two-sided flat materials become.
