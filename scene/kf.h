@@ -52,7 +52,11 @@ int kf_scene_delete(Scene* scene);
 int kf_world_read(const char* name, Scene* scene);
 // The same from bytes in memory.
 int kf_world_read_memory(const uint8_t* data, uint32_t size, Scene* scene);
+// Reads the keyframer section of the same file into a scene that holds its world (else
+// KF_NO_SCENE); a keyframer the scene already holds is replaced. Leaves the scene evaluated at
+// frame 0. A failed read leaves the keyframer empty.
 int kf_motion_read(const char* name, Scene* scene);
+// The same from bytes in memory.
 int kf_motion_read_memory(const uint8_t* data, uint32_t size, Scene* scene);
 int kf_world_free(Scene* scene);
 int kf_motion_free(Scene* scene);
