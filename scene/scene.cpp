@@ -145,7 +145,8 @@ int kf_scene_delete(Scene* scene) {
 
 void kf_compute_normals(Object* object, int32_t* uses, const NormalFields& fields) {
     std::memset(uses, 0, sizeof(int32_t) * static_cast<size_t>(object->vertex_count));
-    for (int32_t i = 0; i < object->vertex_count; ++i) vec_zero(&(object->vertices[i].*fields.vertex_normal));
+    for (int32_t i = 0; i < object->vertex_count; ++i)
+        vec_zero(&(object->vertices[i].*fields.vertex_normal));
     for (int32_t i = 0; i < object->face_count; ++i) {
         Face& face = object->faces[i];
         Vector ab, bc, n;
@@ -156,7 +157,8 @@ void kf_compute_normals(Object* object, int32_t* uses, const NormalFields& field
         vec_normalize(&n, &face_normal);
         const int32_t corners[3] = {face.a, face.b, face.c};
         for (int k = 0; k < 3; ++k) {
-            if ((k >= 1 && corners[k] == corners[0]) || (k == 2 && corners[2] == corners[1])) continue;
+            if ((k >= 1 && corners[k] == corners[0]) || (k == 2 && corners[2] == corners[1]))
+                continue;
             Vector& sum = object->vertices[corners[k]].*fields.vertex_normal;
             vec_add(&sum, &face_normal, &sum);
             ++uses[corners[k]];
