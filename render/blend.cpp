@@ -1,7 +1,6 @@
 // The background picture and the frame blend pass.
 #include "render/blend.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <vector>
