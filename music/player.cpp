@@ -1,8 +1,7 @@
 // The player over libxmp: one global state under one lock, shared by the caller's thread, the fade
-// and restart threads and SDL's audio callback. Frames are counted from the moment the output opened;
+// and restart threads and the audio output's thread. Frames are counted from the moment the output opened;
 // each tick the engine renders is marked with the frame it starts at and its order and row, so the
 // position of any frame being heard can be looked up.
-#include <SDL.h>
 #include <xmp.h>
 
 #include <algorithm>
@@ -12,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "music/device.h"
 #include "music/music.h"
 #include "music/slide.h"
 #include "music/wav.h"
@@ -20,8 +20,7 @@
 namespace music {
 namespace {
 
-constexpr int kChannels = 2;
-constexpr uint16_t kDeviceFrames = 1024;  // SDL buffer: 23 ms, the bound on the position's lag
+constexpr int kChannels = kDeviceChannels;
 constexpr size_t kChunkFrames = 4096;     // clock-paced rendering goes in pieces of this size
 constexpr uint64_t kNever = UINT64_MAX;
 constexpr size_t kTickMarks = 16;
@@ -44,7 +43,6 @@ struct Player {
   std::mutex lock;
   void* window = nullptr;
   Output output = Output::Closed;
-  SDL_AudioDeviceID device = 0;
   int error = ERROR_NONE;
 
   xmp_context engine = nullptr;
@@ -60,7 +58,7 @@ struct Player {
   size_t mark_count = 0;
 
   uint64_t slide_start = kNever, slide_end = kNever;
-  uint64_t callback_end = 0;  // frames produced when SDL last asked, and when it asked
+  uint64_t callback_end = 0;  // frames produced when the output last asked, and when it asked
   uint32_t callback_ms = 0;
   uint32_t level = 0;
   WavWriter capture;
@@ -72,7 +70,7 @@ struct Player {
 static_assert(kTickMarks * (kSampleRate * 5 / 2 / 255) > 2 * kDeviceFrames,
               "tick ring too short for the device's latency");
 
-// Never destroyed: SDL's callback thread may still run while the process exits.
+// Never destroyed: the output's thread may still run while the process exits.
 Player& player() {
   static Player& p = *new Player;
   return p;
@@ -158,7 +156,7 @@ void render_to(Player& p, uint32_t now) {
   }
 }
 
-// The frame the listener hears now. SDL holds about two buffers between the callback and the
+// The frame the listener hears now. The output holds about two blocks between the callback and the
 // speaker; the estimate moves on with the clock from the last callback but never past what exists.
 uint64_t heard_frame(const Player& p, uint32_t now) {
   if (p.output != Output::Device) return frames_at(p, now);
@@ -178,30 +176,16 @@ uint32_t heard_position(const Player& p, uint64_t frame) {
   return best ? best->position : position_of(0, 0);
 }
 
-void feed(void*, Uint8* stream, int bytes) {
+void feed(int16_t* out, size_t frames) {
   Player& p = player();
   std::lock_guard<std::mutex> guard(p.lock);
   if (p.output != Output::Device) {
-    std::memset(stream, 0, size_t(bytes));
+    std::fill(out, out + frames * kChannels, int16_t(0));
     return;
   }
-  produce(p, reinterpret_cast<int16_t*>(stream), size_t(bytes) / (kChannels * sizeof(int16_t)));
+  produce(p, out, frames);
   p.callback_end = p.produced;
   p.callback_ms = platform::clock_ms();
-}
-
-SDL_AudioDeviceID open_device() {
-  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return 0;
-  SDL_AudioSpec want{}, have{};
-  want.freq = kSampleRate;
-  want.format = AUDIO_S16SYS;
-  want.channels = kChannels;
-  want.samples = kDeviceFrames;
-  want.callback = feed;
-  // No changes allowed: SDL converts to whatever the device takes, so the frame counts stay ours.
-  SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-  if (!device) SDL_QuitSubSystem(SDL_INIT_AUDIO);
-  return device;
 }
 
 bool device_wanted() {
@@ -295,11 +279,10 @@ void music_init() {
   music_free();  // a second initialisation starts over
   Player& p = player();
   bool want_device = device_wanted();
-  SDL_AudioDeviceID device = want_device ? open_device() : 0;
+  bool device = want_device && device_open(feed);
   {
     std::lock_guard<std::mutex> guard(p.lock);
     p.output = device ? Output::Device : Output::Clock;
-    p.device = device;
     p.error = want_device && !device ? ERROR_DEVICE : ERROR_NONE;
     p.origin_ms = p.start_ms = platform::clock_ms();
     p.produced = p.callback_end = 0;
@@ -315,7 +298,7 @@ void music_init() {
   }
   // Without a device the music goes on paced by the clock, so the intro keeps its timing, silent.
   if (want_device && !device) show_error(ERROR_DEVICE, "Can't initialize device!");
-  if (device) SDL_PauseAudioDevice(device, 0);
+  if (device) device_start();
 }
 
 void music_play_memory(const void* data, size_t size) {
@@ -339,12 +322,9 @@ uint32_t music_position() {
 
 void music_free() {
   Player& p = player();
-  SDL_AudioDeviceID device;
   {
     std::lock_guard<std::mutex> guard(p.lock);
     render_to(p, platform::clock_ms());
-    device = p.device;
-    p.device = 0;
     p.output = Output::Closed;
     unload(p);
     if (p.engine) xmp_free_context(p.engine);
@@ -352,11 +332,8 @@ void music_free() {
     p.level = 0;
     p.capture.close();
   }
-  // Outside the lock: closing waits for a running callback, which takes the lock.
-  if (device) {
-    SDL_CloseAudioDevice(device);
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
-  }
+  // Outside the lock: closing waits for a running fill, which takes the lock.
+  device_close();
 }
 
 uint32_t music_level() {
