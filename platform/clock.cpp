@@ -75,6 +75,16 @@ void virtual_wait(ClockState& s, uint32_t deadline) {
   }
 }
 
+// Moves virtual time `ms` on from where it is now, as virtual_wait does.
+void virtual_wait_for(ClockState& s, uint32_t ms) {
+  uint32_t start;
+  {
+    std::lock_guard<std::mutex> guard(s.lock);
+    start = s.now;
+  }
+  virtual_wait(s, start + ms);
+}
+
 }  // namespace
 
 bool clock_is_virtual() {
@@ -133,12 +143,7 @@ void sleep_ms(uint32_t ms) {
   choose_clock(s);
   pump_events(s);
   if (s.is_virtual) {
-    uint32_t start;
-    {
-      std::lock_guard<std::mutex> guard(s.lock);
-      start = s.now;
-    }
-    virtual_wait(s, start + ms);
+    virtual_wait_for(s, ms);
     return;
   }
   system_sleep(ms);
@@ -149,12 +154,7 @@ void poll_step() {
   choose_clock(s);
   pump_events(s);
   if (s.is_virtual) {
-    uint32_t start;
-    {
-      std::lock_guard<std::mutex> guard(s.lock);
-      start = s.now;
-    }
-    virtual_wait(s, start + 1);
+    virtual_wait_for(s, 1);
     return;
   }
   std::this_thread::yield();

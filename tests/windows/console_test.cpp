@@ -133,12 +133,17 @@ void gdi_window() {
   CHECK(!IsWindowVisible(window));
 }
 
-// What is presented is what the window shows, pixel for pixel, again after a repaint.
+// What is presented is what the window shows, pixel for pixel, again after a repaint; before
+// anything is presented the window is black.
 void gdi_frames() {
   set_windowed(true);
   Console console;
   REQUIRE(console.open(320, 200, display::FUZZY32));
   auto window = static_cast<HWND>(console.window());
+  // Before the first frame the window paints itself black.
+  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  Sleep(100);
+  CHECK(differences(read_back(window, 320, 200), std::vector<uint32_t>(320 * 200, 0)) == 0);
   Surface frame(&console.impl(), 320, 200, Format(display::ARGB8888), display::MEMORY_SYSTEM);
   REQUIRE(frame.ok());
   for (uint32_t seed : {0u, 77u, 200u}) {
