@@ -76,8 +76,8 @@ Picture reduce(const Canvas& canvas, const char* member, bool keyed) {
       float shown = 0.0f;
       for (int sy = 0; sy < kScale; ++sy)
         for (int sx = 0; sx < kScale; ++sx) {
-          const size_t i = static_cast<size_t>(y * kScale + sy) * canvas.shown.width +
-                           x * kScale + sx;
+          const size_t i =
+              static_cast<size_t>(y * kScale + sy) * canvas.shown.width + x * kScale + sx;
           sum = {sum.r + canvas.colour[i].r, sum.g + canvas.colour[i].g,
                  sum.b + canvas.colour[i].b};
           shown += canvas.shown.cover[i];
@@ -141,7 +141,8 @@ Mask icicles(const Mask& shape, Scatter& rng, float longest) {
         shape.at(col + kScale, y) <= 0.5f)
       continue;  // not under a flat bottom
     const float half = rng.next(1.0f, 1.8f) * kScale;
-    triangle(out, x - half, y - kScale, x + half, y - kScale, x, y + rng.next(0.35f, 1.0f) * longest);
+    triangle(out, x - half, y - kScale, x + half, y - kScale, x,
+             y + rng.next(0.35f, 1.0f) * longest);
   }
   return out;
 }
@@ -199,7 +200,7 @@ Picture festive_logo(const Typeface& serif) {
   stamp(letters, christmas, (w - christmas.width) / 2, christmas_top);
 
   Mask flakes(w, canvas.shown.height);
-  const float flake_at[][3] = {{24, 30, 14}, {306, 30, 15}, {250, 16, 7}, {238, 50, 5},
+  const float flake_at[][3] = {{24, 30, 14}, {306, 30, 15}, {250, 16, 7},  {238, 50, 5},
                                {18, 123, 7}, {112, 125, 5}, {206, 126, 6}, {300, 121, 8}};
   Scatter rng{0xF1A4u};
   for (const auto& f : flake_at)

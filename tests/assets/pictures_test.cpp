@@ -1,5 +1,7 @@
 // The generated pictures load through the display layer exactly as drawn, at the sizes the picture
 // screens step by, with clean keys.
+#include "assets/pictures.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,7 +9,6 @@
 #include <vector>
 
 #include "archive/archive.h"
-#include "assets/pictures.h"
 #include "display/surface.h"
 
 namespace {
@@ -72,7 +73,8 @@ TEST(Pictures, KeysAreCleanAndOnlyWhereNothingWasDrawn) {
         }
         EXPECT_EQ(c >> 24, 0xFFu) << x << "," << y;
         const int r = c >> 16 & 0xFF, g = c >> 8 & 0xFF, b = c & 0xFF;
-        EXPECT_FALSE(r > 128 && b > 128 && g < std::min(r, b) / 2) << "magenta at " << x << "," << y;
+        EXPECT_FALSE(r > 128 && b > 128 && g < std::min(r, b) / 2)
+            << "magenta at " << x << "," << y;
         if (brightest(c) > 160) ++bright;
         if (keyed_at(x - 1, y) || keyed_at(x + 1, y) || keyed_at(x, y - 1) || keyed_at(x, y + 1)) {
           EXPECT_LT(brightest(c), 96) << "bright edge at " << x << "," << y;

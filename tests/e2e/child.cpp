@@ -1,10 +1,13 @@
-// Child processes and scratch folders for the end-to-end tests.
+// Child processes, scratch folders and trace files for the end-to-end tests.
 #include "child.h"
 
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -75,6 +78,29 @@ std::string read_file(const std::string& path) {
   std::ostringstream text;
   text << in.rdbuf();
   return text.str();
+}
+
+ChildResult run_headless(const std::string& cwd, const std::string& trace,
+                         const std::vector<std::string>& extra) {
+  std::vector<std::string> argv = {VEK_HOST, "--headless", "--virtual-clock", "--trace", trace};
+  argv.insert(argv.end(), extra.begin(), extra.end());
+  return run_child(argv, cwd, {{"VEK_AUDIO", "none"}});
+}
+
+std::vector<Event> read_trace(const std::string& path) {
+  std::vector<Event> events;
+  std::istringstream lines(read_file(path));
+  for (std::string line; std::getline(lines, line);) {
+    Event e;
+    int used = 0;
+    if (std::sscanf(line.c_str(), "%u %8x %n", &e.ms, &e.position, &used) != 2 || used == 0) {
+      ADD_FAILURE() << "malformed trace line: " << line;
+      continue;
+    }
+    e.name = line.substr(used);
+    events.push_back(e);
+  }
+  return events;
 }
 
 }  // namespace e2e

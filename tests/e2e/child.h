@@ -35,4 +35,18 @@ class TempDir {
 
 std::string read_file(const std::string& path);
 
+// The host program (VEK_HOST) headless on the virtual clock, without sound, from `cwd`, writing
+// its timeline trace to `trace`.
+ChildResult run_headless(const std::string& cwd, const std::string& trace,
+                         const std::vector<std::string>& extra = {});
+
+// One line of the timeline trace (VEK_TRACE): "<ms> <position, 8 hex digits> <event>".
+struct Event {
+  unsigned ms = 0;
+  unsigned position = 0;
+  std::string name;
+};
+// Every line of the trace file; a malformed line is a test failure.
+std::vector<Event> read_trace(const std::string& path);
+
 }  // namespace e2e

@@ -17,6 +17,9 @@
 namespace {
 
 using e2e::ChildResult;
+using e2e::Event;
+using e2e::read_trace;
+using e2e::run_headless;
 using e2e::EnvChanges;
 using e2e::TempDir;
 
@@ -25,28 +28,6 @@ const std::string kDataDir = std::string(VEK_BINARY_DIR) + "/data";
 
 // One row of the module lasts 5 x 2.5 / 116 s.
 constexpr double kRowMs = 5 * 2.5 / 116 * 1000;
-
-struct Event {
-  unsigned ms = 0;
-  unsigned position = 0;
-  std::string name;
-};
-
-std::vector<Event> read_trace(const std::string& path) {
-  std::vector<Event> events;
-  std::istringstream lines(e2e::read_file(path));
-  for (std::string line; std::getline(lines, line);) {
-    Event e;
-    int used = 0;
-    if (std::sscanf(line.c_str(), "%u %8x %n", &e.ms, &e.position, &used) != 2 || used == 0) {
-      ADD_FAILURE() << "malformed trace line: " << line;
-      continue;
-    }
-    e.name = line.substr(used);
-    events.push_back(e);
-  }
-  return events;
-}
 
 // The timeline's own events ("T3 start", "fade end"), without the phase events of screens and scenes.
 std::vector<std::string> step_events(const std::vector<Event>& events) {
@@ -64,14 +45,6 @@ const Event* find(const std::vector<Event>& events, const std::string& name) {
   for (const Event& e : events)
     if (e.name == name) return &e;
   return nullptr;
-}
-
-// A headless run on the virtual clock, without sound, from `cwd`.
-ChildResult run_headless(const std::string& cwd, const std::string& trace,
-                         std::vector<std::string> extra = {}) {
-  std::vector<std::string> argv = {kHost, "--headless", "--virtual-clock", "--trace", trace};
-  argv.insert(argv.end(), extra.begin(), extra.end());
-  return e2e::run_child(argv, cwd, {{"VEK_AUDIO", "none"}});
 }
 
 bool has_files(const std::string& dir) {
