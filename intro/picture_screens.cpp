@@ -184,9 +184,10 @@ void PictureScreen(display::Console& console) {
   if (!background.ok()) return fail(console, "can't create surface!");
   current_surface->copy(background);
 
-  if (!intro_abort)
+  if (!intro_abort) {
     fade_in_and_hold("present hold", console, w, kPresent, present_rows, background,
                      kPresentHoldEnd);
+  }
   if (!intro_abort) {
     run_phase("present fade-out", &console, kCrossFadeFrames, kNoMusicLimit, &present_area,
               &background, [&](int k, const Rows& screen) {
@@ -197,9 +198,10 @@ void PictureScreen(display::Console& console) {
                 }
               });
   }
-  if (!intro_abort)
+  if (!intro_abort) {
     fade_in_and_hold("xmaslogo hold", console, w, kFestiveLogo, festive_rows, background,
                      kFestiveHoldEnd);
+  }
   festive.unlock();
   present.unlock();
 
