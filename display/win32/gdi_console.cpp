@@ -37,7 +37,7 @@ class GdiConsole final : public WindowConsole {
     desktop_ = desktop_format(GetDeviceCaps(screen, BITSPIXEL));
     ReleaseDC(nullptr, screen);
     ok_ = register_window_class("VEK_GDI_WINDOWED", true) &&
-          register_window_class("VEK_GDI_FULLSCREEN", true);
+          register_window_class("VEK_GDI_FULLSCREEN", false);
     video_ = LoadLibraryA("msvfw32.dll");
     if (video_) {
       auto open = library_entry<DrawDibOpenFn>(video_, "DrawDibOpen");
