@@ -5,6 +5,7 @@
 #include <mmsystem.h>
 
 #include <atomic>
+#include <mutex>
 
 #include "platform/win32/module.h"
 
@@ -21,6 +22,13 @@ HMODULE own_module() {
   return module;
 }
 
+// The timer ticks every 10-16 ms unless asked for more; the frames are paced in whole milliseconds.
+// Asked on first use, not at load, since the loader's lock is held while the library initialises.
+void fine_timer() {
+  static std::once_flag asked;
+  std::call_once(asked, [] { timeBeginPeriod(1); });
+}
+
 }  // namespace
 
 void set_module_handle(HMODULE module) { stored_module.store(module); }
@@ -30,9 +38,15 @@ HMODULE module_handle() {
   return module ? module : own_module();
 }
 
-uint32_t system_ms() { return timeGetTime(); }
+uint32_t system_ms() {
+  fine_timer();
+  return timeGetTime();
+}
 
-void system_sleep(uint32_t ms) { Sleep(ms); }
+void system_sleep(uint32_t ms) {
+  fine_timer();
+  Sleep(ms);
+}
 
 // The type is a name ("RT_RCDATA" as a string, not the numeric type), as is the entry's name.
 Resource system_resource(const char* type, const char* name) {
