@@ -87,7 +87,7 @@ class WindowConsole : public BasicConsole {
   LRESULT handle(UINT message, WPARAM wparam, LPARAM lparam);
 
   std::deque<int32_t> key_codes_;
-  HANDLE key_event_ = nullptr;  // manual reset: signalled while keys_ is not empty
+  HANDLE key_event_ = nullptr;  // manual reset: signalled while key_codes_ is not empty
   HANDLE thread_ = nullptr;
   HANDLE created_ = nullptr;  // signalled by the window thread once the window exists (or failed)
   WindowSpec spec_{};
