@@ -21,6 +21,8 @@ struct Build {
 // Each writes its kind of content into the build; false after printing why to standard error.
 bool generate_music(Build& build);
 bool generate_pictures(Build& build);
+// Textures, the flare sprite, "train.3ds" and "hut2.3ds".
+bool generate_scenes(Build& build);
 
 // Helpers for the generators.
 bool write_file(const std::string& path, const std::vector<uint8_t>& bytes);

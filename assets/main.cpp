@@ -20,6 +20,7 @@ struct Generator {
 const Generator kGenerators[] = {
     {"music", generate_music},
     {"pictures", generate_pictures},
+    {"scenes", generate_scenes},
 };
 
 void usage(FILE* to) {
