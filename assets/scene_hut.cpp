@@ -128,7 +128,7 @@ std::vector<uint8_t> make_hut_scene() {
 
   // The ground's light is worked out once from these ranges: the windows' glow fades across the
   // whole clearing, and the high "Sky" light adds the same dim share everywhere.
-  scene.light(moon_light(130, 38));
+  scene.light(moon_light(-115, 35));
   scene.light({"Glow1", {0, -110, 45}, 1, 0.75f, 0.4f, 40, 1800});
   scene.light({"Glow2", {110, 0, 45}, 1, 0.75f, 0.4f, 40, 1800});
   scene.light({"Sky", {0, 0, 10000}, 0.3f, 0.35f, 0.5f, 0, 18000});
@@ -169,7 +169,7 @@ std::vector<uint8_t> make_hut_scene() {
   puff_b.ball(14, 0.35f, 2, "SMOKE");
   scene.mesh(puff_a);
   scene.mesh(puff_b);
-  constexpr int kPuffs = 5, kPeriod = 150;
+  constexpr int kPuffs = 6, kPeriod = 132;
   for (int i = 1; i <= kPuffs; ++i) {
     puff_a.name = "Puff" + std::to_string(i);
     scene.mesh(puff_a);
@@ -189,9 +189,9 @@ std::vector<uint8_t> make_hut_scene() {
     std::vector<std::pair<int, std::string>> shapes;
     for (int start = i * kPeriod / kPuffs; start <= kHutFrames; start += kPeriod) {
       path.push_back({start, {42, 30, 196}});
-      path.push_back({start + kPeriod - 1, {230, 110, 470}});
-      size.push_back({start, {0.5f, 0.5f, 0.5f}});
-      size.push_back({start + kPeriod - 1, {3.2f, 3.2f, 2.6f}});
+      path.push_back({start + kPeriod - 1, {190, 100, 400}});
+      size.push_back({start, {0.8f, 0.8f, 0.8f}});
+      size.push_back({start + kPeriod - 1, {4.0f, 4.0f, 3.2f}});
       hide.push_back(start + kPeriod - 6);
       hide.push_back(start + kPeriod);
     }

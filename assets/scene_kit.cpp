@@ -455,8 +455,10 @@ void SceneWriter::heading_keys(int id, const std::vector<std::pair<int, float>>&
   for (const auto& [frame, heading] : headings) {
     Lib3dsQuatKey* key = lib3ds_quat_key_new();
     key->tcb.frame = frame;
+    // Our reader turns the 3D Studio axes into y-up ones by exchanging y and z, which also turns
+    // the sense of rotation about the vertical round: the angle is stored negated.
     key->axis[2] = 1;
-    key->angle = heading - previous;
+    key->angle = previous - heading;
     previous = heading;
     lib3ds_quat_track_insert(&track, key);
   }

@@ -125,8 +125,8 @@ class SceneWriter {
   void position_keys(int node, const std::vector<PathKey>& keys, bool ease = false);
   void target_keys(int camera_node, const std::vector<PathKey>& keys);
   void scale_keys(int node, const std::vector<PathKey>& keys, bool ease = false);
-  // Turns about the z axis: absolute headings (radians) at each frame, written as the relative
-  // turns 3D Studio stores.
+  // Turns about the vertical: absolute headings (radians, counter-clockwise seen from above, 0
+  // along +x) at each frame, written as the relative turns 3D Studio stores.
   void heading_keys(int node, const std::vector<std::pair<int, float>>& headings);
   void fov_keys(int camera_node, const std::vector<std::pair<int, float>>& fovs);
   // Frames at which the object is hidden, then shown, then hidden again ...

@@ -78,7 +78,7 @@ class Railway {
 float ground_height(const Railway& railway, float x, float y) {
   float hills = 45 * std::sin(x / 300 + 1) * std::cos(y / 260) + 30 * std::sin((x - y) / 190) +
                 20 * std::cos(x / 120 + y / 170);
-  hills += 520 * smoothstep(0.72f, 1.0f, std::max(std::fabs(x) / 2400, std::fabs(y) / 2000));
+  hills += 380 * smoothstep(0.6f, 1.0f, std::max(std::fabs(x) / 2400, std::fabs(y) / 2000));
   float rail = 0;
   const float d = railway.distance(x, y, &rail);
   return rail - 1 + (hills - (rail - 1)) * smoothstep(150, 450, d);
@@ -115,8 +115,8 @@ void add_wheels(MeshBuilder& mesh, const std::vector<float>& at, float radius, f
 MeshBuilder locomotive() {
   MeshBuilder m("Loco");
   m.box({-50, -13, 8}, {50, 13, 16}, "PAINT", 40);
-  m.box({-50, -15, 16}, {-18, 15, 56}, "PAINT", 40);
-  m.box({-54, -17, 56}, {-14, 17, 60}, "PAINT", 40);
+  m.box({-50, -15, 16}, {-18, 15, 56}, "LOCO", 64);
+  m.box({-54, -17, 56}, {-14, 17, 60}, "LOCO", 64);
   m.box({46, -16, 6}, {52, 16, 14}, "PAINT", 40);
   m.box({50, -4, 34}, {55, 4, 42}, "LANTERN", 8);
   m.cylinder({34, 0, 44}, 5, 18, 8, "CHROME", true);
@@ -136,7 +136,7 @@ MeshBuilder boiler() {
 
 MeshBuilder tender() {
   MeshBuilder m("Tender");
-  m.box({-25, -14, 8}, {25, 14, 40}, "PAINT", 40);
+  m.box({-25, -14, 8}, {25, 14, 40}, "LOCO", 64);
   m.box({-22, -12, 40}, {22, 12, 44}, "PAINT", 40);
   add_wheels(m, {-14, 14}, 8, 12);
   return m;
@@ -261,6 +261,7 @@ std::vector<uint8_t> make_train_scene() {
       {"ROOF", 2, "", "", 0, false, 0.9f, 0.9f, 0.95f},
       {"CHROME", 4, "", "", 0, false, 0.8f, 0.8f, 0.8f},
       {"BOILER", 3, "metal.tga", "", 0, false, 0.2f, 0.25f, 0.3f},
+      {"LOCO", 1, "loco.tga", "", 0, false, 0.1f, 0.25f, 0.15f},
       {"COACH", 1, "coach.tga", "", 0, false, 0.5f, 0.1f, 0.1f},
       {"GLASS", 1, "glass.tga", "", 0.5f, false, 1, 0.8f, 0.4f},
       {"LANTERN", 1, "glass.tga", "", 0, false, 1, 0.9f, 0.6f},

@@ -10,8 +10,11 @@
 namespace assets {
 
 LightSpec moon_light(float azimuth_degrees, float elevation_degrees) {
-  // Far enough that the direction to it is the same from everywhere in the scene.
-  constexpr float kDistance = 1e6f, kRadians = 3.14159265f / 180;
+  // Far enough that the direction to it is the same from everywhere in the scene. The renderer's
+  // normals point into faces wound the 3D Studio way (counter-clockwise seen from the front), so
+  // the light stands opposite the moon it stands for: below the ground, where its flare is never
+  // seen.
+  constexpr float kDistance = -1e6f, kRadians = 3.14159265f / 180;
   const float az = azimuth_degrees * kRadians, el = elevation_degrees * kRadians;
   LightSpec moon;
   moon.name = "Moon";

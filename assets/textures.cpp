@@ -113,7 +113,7 @@ Texture sky() {
 }
 
 Texture snow() {
-  Texture t = colour_mapped("snow.tga", {rgb(96, 106, 142), rgb(170, 180, 210), rgb(246, 249, 255)});
+  Texture t = colour_mapped("snow.tga", {rgb(58, 68, 108), rgb(118, 130, 174), rgb(196, 206, 236)});
   Noise noise(21);
   Random sparkle(22);
   for (int y = 0; y < kSize; ++y)
@@ -190,6 +190,20 @@ Texture planks() {
   return t;
 }
 
+// The locomotive's cab and tender: dark green riveted steel with a red line.
+Texture loco() {
+  Texture t = true_colour("loco.tga");
+  Noise noise(75);
+  for (int y = 0; y < kSize; ++y)
+    for (int x = 0; x < kSize; ++x) {
+      uint32_t c = scale(rgb(26, 58, 40), 0.8f + 0.2f * noise.fractal(static_cast<float>(x), static_cast<float>(y), 8, 8));
+      if (y % 128 >= 100 && y % 128 < 104) c = rgb(150, 30, 24);
+      if (x % 32 == 16 && y % 16 == 8) c = rgb(80, 110, 90);
+      t.pixels[static_cast<size_t>(y * kSize + x)] = c;
+    }
+  return t;
+}
+
 // Coach sides: dark red panels with lining.
 Texture coach() {
   Texture t = true_colour("coach.tga");
@@ -219,13 +233,14 @@ Texture brick() {
 }
 
 // A reflection picture for phong materials, addressed by the surface normal: u grows with the
-// normal's x, v (the row) with its y, so the rows above the middle mirror the snow below and the
-// rows beneath it the night sky, with the moon as a highlight.
+// normal's x, v (the row) with its y. The renderer's normals point into the surface, so the rows
+// above the middle belong to faces turned up and mirror the night sky with the moon as a
+// highlight, the rows beneath it the snow.
 Texture metal() {
   Texture t = true_colour("metal.tga");
   for (int y = 0; y < kSize; ++y)
     for (int x = 0; x < kSize; ++x) {
-      const float nx = (static_cast<float>(x) - 128) / 128, ny = (static_cast<float>(y) - 128) / 128;
+      const float nx = (128 - static_cast<float>(x)) / 128, ny = (128 - static_cast<float>(y)) / 128;
       uint32_t c = ny < 0 ? mix(rgb(200, 208, 232), rgb(90, 98, 128), -ny)
                           : mix(rgb(120, 140, 190), rgb(14, 20, 46), std::sqrt(ny));
       const float band = std::exp(-ny * ny * 180);
@@ -269,7 +284,7 @@ Texture smoke_map() {
   for (int y = 0; y < kSize; ++y)
     for (int x = 0; x < kSize; ++x) {
       const float n = noise.fractal(static_cast<float>(x), static_cast<float>(y), 8, 8);
-      t.indices[static_cast<size_t>(y * kSize + x)] = index_of(1.15f - 1.1f * n);
+      t.indices[static_cast<size_t>(y * kSize + x)] = index_of(1.05f - 1.0f * n);
     }
   return t;
 }
@@ -301,7 +316,7 @@ void put16(std::vector<uint8_t>& out, int v) {
 }  // namespace
 
 std::vector<Texture> make_textures() {
-  return {sky(), snow(), pine(), bark(), track(), planks(), coach(), brick(), metal(), glass(), smoke(),
+  return {sky(), snow(), pine(), bark(), track(), planks(), loco(), coach(), brick(), metal(), glass(), smoke(),
           smoke_map(), flare()};
 }
 
