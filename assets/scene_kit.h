@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -80,8 +79,7 @@ struct MeshBuilder {
   void append(const MeshBuilder& other, const std::function<Vec3(Vec3)>& place);
 };
 
-// One key of a track: the frame and, for the spline tracks, whether it eases to a stop (tension 1,
-// so a key pair that jumps does not overshoot).
+// One key of a position or scale track.
 struct PathKey {
   int frame;
   Vec3 value;
@@ -119,9 +117,12 @@ class SceneWriter {
   void camera(const std::string& name, Vec3 position, Vec3 target, float fov);
 
   // Keyframer nodes; each returns the node id. `parent` is -1 for a root.
+  // `hidden`: the node's hidden flag, so the object is never drawn (a morph target).
   int object_node(const std::string& name, int parent, bool hidden = false);
   int light_node(const std::string& name, int parent);
   int camera_nodes(const std::string& name);  // camera and target node; returns the camera's id
+  // With `ease` every key has tension 1: the path slows into each key and never overshoots, so two
+  // keys a frame apart can make a jump.
   void position_keys(int node, const std::vector<PathKey>& keys, bool ease = false);
   void target_keys(int camera_node, const std::vector<PathKey>& keys);
   void scale_keys(int node, const std::vector<PathKey>& keys, bool ease = false);
