@@ -118,10 +118,12 @@ TEST(Scenes, ReadByOurLibraryWithCameraAndRange) {
 }
 
 TEST(Scenes, TrainEndsJustBeforeThePictureScreen) {
-  // The train starts at order 1 row 55; the picture screen must take over before order 6 row 0.
-  // A row lasts 5 ticks x 2.5 / 116 s; a scene frame 30 ms.
+  // The train starts at order 1 row 55, or when the logo's 36-frame fade-out that begins at order
+  // 1 row 40 is over if that is later; the picture screen must take over before order 6 row 0.
+  // A row lasts 5 ticks x 2.5 / 116 s, a logo frame 50 ms, a scene frame 30 ms.
   const double row_s = 5 * 2.5 / 116;
-  const double start_s = (1 * 64 + 55) * row_s, limit_s = (6 * 64) * row_s;
+  const double start_s = std::max((1 * 64 + 55) * row_s, (1 * 64 + 40) * row_s + 36 * 0.050);
+  const double limit_s = (6 * 64) * row_s;
   const double end_s = start_s + assets::kTrainFrames * 0.030;
   EXPECT_LT(end_s, limit_s);
   EXPECT_GT(end_s, limit_s - 1.0);
