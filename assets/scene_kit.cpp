@@ -227,12 +227,11 @@ void put32(std::vector<uint8_t>& b, uint32_t v) {
   put16(b, v >> 16);
 }
 
-// 3DS chunk ids the morph patch walks.
-constexpr uint16_t kMain = 0x4D4D, kKeyframer = 0xB000, kObjectNode = 0xB002, kNodeHeader = 0xB010,
-                   kMorphTrack = 0xB026;
+// 3DS chunk ids the morph patch walks (the main chunk, 0x4D4D, starts the file).
+constexpr uint16_t kKeyframer = 0xB000, kObjectNode = 0xB002, kNodeHeader = 0xB010, kMorphTrack = 0xB026;
 
-// The offset of the first direct child with `id` inside the chunk at `chunk` (whose data starts
-// `skip` bytes after its header), or 0.
+// The offset of the first direct child with `id` inside the container chunk at `chunk`, searching
+// from the child at `from` when it is given; 0 when there is none.
 size_t find_child(const std::vector<uint8_t>& b, size_t chunk, uint16_t id, size_t from = 0) {
   const size_t end = chunk + get32(b, chunk + 2);
   for (size_t at = from ? from : chunk + 6; at + 6 <= end; at += get32(b, at + 2)) {
