@@ -128,6 +128,8 @@ void gdi_window() {
   auto window = static_cast<HWND>(console.window());
   REQUIRE(window != nullptr);
   CHECK(class_of(window) == "VEK_GDI_WINDOWED");
+  // The icon is looked up in the program, which carries one as the host does.
+  CHECK(GetClassLongPtrA(window, GCLP_HICON) != 0);
   RECT client;
   GetClientRect(window, &client);
   CHECK(client.right - client.left == 320 && client.bottom - client.top == 200);
