@@ -34,11 +34,9 @@ namespace {
 // file in the current directory for the two reads.
 constexpr const char* kTempFile = "$$qzt$$.tmp";
 
-// The scene slots, reused by both scenes.
+// The scene slots, reused by both scenes: the scene RunScene has set up and its camera.
 scene::Scene* scene_slot = nullptr;
-scene::WorldNode* camera_node = nullptr;
 scene::Camera* camera = nullptr;
-int last_error = 0;
 
 // Set-up failures end the process; the message goes to the silent channel (VEK_VERBOSE=1 shows it).
 [[noreturn]] void fail_scene() {
@@ -63,7 +61,7 @@ void read_scene(const char* member, int32_t size) {
     render::Note("\nerror: can't copy scene '%s' to '%s'!", member, kTempFile);
     fail_scene();
   }
-  last_error = scene::kf_world_read(kTempFile, scene_slot);
+  int last_error = scene::kf_world_read(kTempFile, scene_slot);
   if (last_error != 0) {
     render::Note("error(after):%s\n", scene::kf_error_text(last_error));
     fail_scene();
@@ -78,7 +76,7 @@ void read_scene(const char* member, int32_t size) {
 
 // With maxCompat the camera must be "Cam"; otherwise "Camera01" is preferred.
 void find_camera() {
-  camera_node = nullptr;
+  scene::WorldNode* camera_node = nullptr;
   if (!render::maxCompat) scene::kf_find_name("Camera01", &camera_node);
   if (!camera_node) scene::kf_find_name("Cam", &camera_node);
   if (!camera_node || camera_node->type != scene::WORLD_CAMERA) {
@@ -99,7 +97,6 @@ void release_scene() {
   scene::kf_use_camera(nullptr);
   scene::kf_scene_delete(scene_slot);
   scene_slot = nullptr;
-  camera_node = nullptr;
   camera = nullptr;
 }
 
