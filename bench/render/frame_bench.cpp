@@ -2,8 +2,8 @@
 // through two surfaces swapped every frame. On the intro's scenes from the generated vek.bin (set
 // up with the intro's settings, every keyframer frame evaluated outside the timing) and on a
 // hand-built scene of 2,000 faces of every material kind. Counters: median_ms and max_ms over the
-// frames of the scene; vs_baseline, the median frame over one 320 x 200 frame copy timed in the
-// same run.
+// frames of the scene, the medians of its steps (project_ms, render_ms, blend_ms); vs_baseline,
+// the median frame over one 320 x 200 frame copy timed in the same run.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -30,24 +30,42 @@ double Median(std::vector<double> v) {
   return v[v.size() / 2];
 }
 
+double Ms(Clock::time_point from, Clock::time_point to) {
+  return std::chrono::duration<double, std::milli>(to - from).count();
+}
+
+// Milliseconds per frame, whole and by step.
+struct Timings {
+  std::vector<double> frame, project, render, blend;
+};
+
 // The frame's two surfaces, swapped after every frame.
 struct Surfaces {
   display::Surface a{kWidth, kHeight, display::Format(display::ARGB8888)};
   display::Surface b{kWidth, kHeight, display::Format(display::ARGB8888)};
   display::Surface* current = &a;
   display::Surface* previous = &b;
+  Timings timings;
 
   // One frame after the keyframer: what the timing covers.
   void Draw(scene::Scene* s, const scene::Camera* camera) {
+    const Clock::time_point t0 = Clock::now();
     render::ProjectScene(s, camera, kWidth, kHeight);
+    const Clock::time_point t1 = Clock::now();
     render::frameBuffer = static_cast<uint32_t*>(current->lock());
     render::framePitch = current->pitch();
     render::previousFrame = static_cast<const uint32_t*>(previous->lock());
     render::RenderFrame(s, camera);
     current->unlock();
     previous->unlock();
+    const Clock::time_point t2 = Clock::now();
     if (render::frameBlendMode) render::BlendFrames(*current, *previous);
+    const Clock::time_point t3 = Clock::now();
     std::swap(current, previous);
+    timings.frame.push_back(Ms(t0, t3));
+    timings.project.push_back(Ms(t0, t1));
+    timings.render.push_back(Ms(t1, t2));
+    timings.blend.push_back(Ms(t2, t3));
   }
 };
 
@@ -59,16 +77,19 @@ double FrameCopyMs() {
     const Clock::time_point t0 = Clock::now();
     std::memcpy(to.data(), from.data(), from.size() * 4);
     benchmark::ClobberMemory();
-    times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
+    times.push_back(Ms(t0, Clock::now()));
   }
   return Median(times);
 }
 
-void Report(benchmark::State& state, const std::vector<double>& frame_ms) {
-  const double median = Median(frame_ms);
+void Report(benchmark::State& state, const Timings& t) {
+  const double median = Median(t.frame);
   state.counters["median_ms"] = median;
-  state.counters["max_ms"] = *std::max_element(frame_ms.begin(), frame_ms.end());
-  state.counters["frames"] = double(frame_ms.size());
+  state.counters["max_ms"] = *std::max_element(t.frame.begin(), t.frame.end());
+  state.counters["project_ms"] = Median(t.project);
+  state.counters["render_ms"] = Median(t.render);
+  state.counters["blend_ms"] = Median(t.blend);
+  state.counters["frames"] = double(t.frame.size());
   state.counters["vs_baseline"] = median / FrameCopyMs();
 }
 
@@ -134,18 +155,15 @@ void BM_IntroScene(benchmark::State& state, const char* member) {
     float start = 0, end = 0;
     scene::kf_frame_range(&start, &end);
     Surfaces surfaces;
-    std::vector<double> frame_ms;
     for (auto _ : state) {
-      frame_ms.clear();
+      surfaces.timings = {};
       for (float frame = start; frame < end; frame += 1.0f) {
         scene::kf_goto_frame(frame);
         scene::kf_evaluate();
-        const Clock::time_point t0 = Clock::now();
         surfaces.Draw(s, camera);
-        frame_ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
       }
     }
-    if (!frame_ms.empty()) Report(state, frame_ms);
+    if (!surfaces.timings.frame.empty()) Report(state, surfaces.timings);
   }
   render::FreeSceneTextures(s);
   render::FreeFaceSortTable(s);
@@ -190,14 +208,9 @@ void BM_HandBuiltScene(benchmark::State& state) {
   render::AllocFaceSortTable(t.s);
   render::CollectLights(t.s);
   Surfaces surfaces;
-  std::vector<double> frame_ms;
-  for (auto _ : state) {
-    const Clock::time_point t0 = Clock::now();
-    surfaces.Draw(t.s, &t.camera);
-    frame_ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
-  }
+  for (auto _ : state) surfaces.Draw(t.s, &t.camera);
   render::frameBlendMode = 0;
-  Report(state, frame_ms);
+  Report(state, surfaces.timings);
 }
 
 const bool registered = [] {
