@@ -108,13 +108,21 @@ size_t differences(const std::vector<uint32_t>& a, const std::vector<uint32_t>& 
 }
 
 // Pixels of the window (the screen for null) that differ from `expected`. The system may show a
-// picture a moment after it was handed over (Wine's DirectDraw does), so a mismatch is looked at
-// again for up to two seconds before it counts.
+// picture a while after it was handed over (Wine's DirectDraw draws through OpenGL, slowly on a busy
+// machine), so a mismatch is looked at again for up to ten seconds before it counts.
 size_t shown_differences(HWND window, const std::vector<uint32_t>& expected) {
-  size_t wrong = 0;
-  for (int attempt = 0; attempt < 40; ++attempt, Sleep(50))
-    if ((wrong = differences(read_back(window, 320, 200), expected)) == 0) break;
-  return wrong;
+  std::vector<uint32_t> shown;
+  for (int attempt = 0; attempt < 200; ++attempt, Sleep(50)) {
+    shown = read_back(window, 320, 200);
+    if (differences(shown, expected) == 0) return 0;
+  }
+  for (size_t i = 0; i < shown.size(); ++i)
+    if (shown[i] != expected[i]) {
+      std::fprintf(stderr, "first difference at (%zu, %zu): %06x shown, %06x expected\n", i % 320,
+                   i / 320, unsigned(shown[i]), unsigned(expected[i]));
+      break;
+    }
+  return differences(shown, expected);
 }
 
 void set_windowed(bool windowed) { _putenv(windowed ? "VEK_WINDOWED=1" : "VEK_WINDOWED="); }
