@@ -1,5 +1,5 @@
-// What the host program does differently on each platform: its options, where the intro library lies,
-// and how the library is loaded and its export called (posix.cpp, win32/host.cpp).
+// What the host program does differently on each platform: its options, where the intro library
+// lies, and how the library is loaded and its export called (posix.cpp, win32/host.cpp).
 #pragma once
 
 #include <cstddef>
@@ -7,7 +7,8 @@
 
 namespace host {
 
-// Exit statuses of the host itself; the intro's fatal paths end the process with their own (1 or 0).
+// Exit statuses of the host itself; the intro's fatal paths end the process with their own
+// (1 or 0).
 constexpr int kPlayed = 0;
 constexpr int kUsageError = 2;
 constexpr int kLoadError = 3;

@@ -1,7 +1,7 @@
 // vekintro: the host program. Loads the intro library at run time, calls its one export and exits.
-// Options only choose the platform set-up (window or headless, capture, clock, scripted keys, trace);
-// they reach the library through environment variables set before it is loaded, because the library
-// reads its set-up when it starts and takes no settings through the export.
+// Options only choose the platform set-up (window or headless, capture, clock, scripted keys,
+// trace); they reach the library through environment variables set before it is loaded, because the
+// library reads its set-up when it starts and takes no settings through the export.
 #include <cstdio>
 #include <cstring>
 #include <string>

@@ -1,6 +1,6 @@
-// The audio output under the player: 16-bit stereo at kSampleRate, pulled in blocks of kDeviceFrames
-// by a thread of the output's own. One device at a time. SDL2 audio on Linux (sdl_device.cpp),
-// waveOut on Windows (win32/wave_out.cpp).
+// The audio output under the player: 16-bit stereo at kSampleRate, pulled in blocks of
+// kDeviceFrames by a thread of the output's own. One device at a time. SDL2 audio on Linux
+// (sdl_device.cpp), waveOut on Windows (win32/wave_out.cpp).
 #pragma once
 
 #include <cstddef>

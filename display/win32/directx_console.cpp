@@ -1,7 +1,8 @@
-// DirectXConsole: exclusive fullscreen through DirectDraw, loaded at run time from ddraw.dll. Frames
-// are converted straight into the display's memory; there is no back buffer and no flip. The
+// DirectXConsole: exclusive fullscreen through DirectDraw, loaded at run time from ddraw.dll.
+// Frames are converted straight into the display's memory; there is no back buffer and no flip. The
 // process runs at high priority while the back end exists.
 #include <windows.h>
+// After windows.h, whose types it uses.
 #include <ddraw.h>
 
 #include <iterator>
@@ -27,8 +28,9 @@ struct DisplayMode {
   Format format;
 };
 
-// The display depths tried for a mode code, in order; a code that is none of these is a depth itself.
-// 8 bits are left out: frames are direct colour and an indexed display would need a palette of them.
+// The display depths tried for a mode code, in order; a code that is none of these is a depth
+// itself. 8 bits are left out: frames are direct colour and an indexed display would need a palette
+// of them.
 struct DepthOrder {
   int32_t mode;
   int32_t depths[3];
@@ -43,12 +45,13 @@ Format format_of(const DDPIXELFORMAT& pf) {
   if (pf.dwFlags & DDPF_PALETTEINDEXED8) return Format(INDEX8);
   if (!(pf.dwFlags & DDPF_RGB)) return Format();
   int32_t bits = int32_t(pf.dwRGBBitCount);
-  Format described = Format::from_masks(bits, (bits + 7) / 8, pf.dwRBitMask, pf.dwGBitMask,
-                                        pf.dwBBitMask, 0);
+  Format described =
+      Format::from_masks(bits, (bits + 7) / 8, pf.dwRBitMask, pf.dwGBitMask, pf.dwBBitMask, 0);
   // Displays report no alpha; the named format of the same channels is the one the converters know.
   for (int32_t id : {ARGB8888, RGB888, RGB565, ARGB1555})
     if (Format named(id); named.bytes == described.bytes && named.red.mask == described.red.mask &&
-                          named.green.mask == described.green.mask && named.blue.mask == described.blue.mask)
+                          named.green.mask == described.green.mask &&
+                          named.blue.mask == described.blue.mask)
       return named;
   return described;
 }
@@ -59,13 +62,14 @@ HRESULT WINAPI collect_mode(DDSURFACEDESC* desc, void* list) {
   return DDENUMRET_OK;
 }
 
-// The DirectX back end has no windowed output (GDI serves that); codes that are no output at all are
-// refused too, rather than taken for fullscreen.
+// The DirectX back end has no windowed output (GDI serves that); codes that are no output at all
+// are refused too, rather than taken for fullscreen.
 bool fullscreen_output(int32_t output) { return output == -1 || output == OUTPUT_FULLSCREEN; }
 
 bool suits(const DisplayMode& m, int32_t mode) {
   int32_t bits = m.format.bits;
-  if (mode == FUZZY32 || mode == FUZZY16) return m.format.type == DIRECT && (bits == 32 || bits == 24 || bits == 16);
+  if (mode == FUZZY32 || mode == FUZZY16)
+    return m.format.type == DIRECT && (bits == 32 || bits == 24 || bits == 16);
   if (mode == FUZZY8) return m.format.id == INDEX8;
   return bits == mode;
 }
@@ -74,15 +78,14 @@ class DirectXConsole final : public WindowConsole {
  public:
   DirectXConsole() {
     library_ = LoadLibraryA("ddraw.dll");
-    create_ = library_ ? library_entry<DirectDrawCreateFn>(library_, "DirectDrawCreate")
-                       : nullptr;
+    create_ = library_ ? library_entry<DirectDrawCreateFn>(library_, "DirectDrawCreate") : nullptr;
     ok_ = create_ && make_directdraw() && register_window_class("VEK_DIRECTX_WINDOWED", true) &&
           register_window_class("VEK_DIRECTX_FULLSCREEN", false);
     if (!ok_) {
       release_directdraw();
       return;
     }
-    directdraw_->EnumDisplayModes(0, nullptr, &modes_, collect_mode);
+    use([&](auto* dd) { return dd->EnumDisplayModes(0, nullptr, &modes_, collect_mode); });
     SetPriorityClass(GetCurrentProcess(), HIGH_PRIORITY_CLASS);
   }
 
@@ -102,20 +105,24 @@ class DirectXConsole final : public WindowConsole {
     if (!fullscreen_output(output)) return false;
     if (!listed(width, height, [&](const DisplayMode& m) { return suits(m, mode); })) return false;
     requested_mode_ = mode;
-    return BasicConsole::open_format(width, height, Format(ARGB8888), OUTPUT_FULLSCREEN, frequency, layout);
+    return BasicConsole::open_format(width, height, Format(ARGB8888), OUTPUT_FULLSCREEN, frequency,
+                                     layout);
   }
 
   bool open_format(int32_t width, int32_t height, const Format& format, int32_t output,
                    int32_t frequency, int32_t layout) override {
     if (!fullscreen_output(output) || !valid(format)) return false;
-    if (!listed(width, height, [&](const DisplayMode& m) { return equal(m.format, format); })) return false;
+    if (!listed(width, height, [&](const DisplayMode& m) { return equal(m.format, format); }))
+      return false;
     requested_mode_ = format.bits;
-    return BasicConsole::open_format(width, height, Format(ARGB8888), OUTPUT_FULLSCREEN, frequency, layout);
+    return BasicConsole::open_format(width, height, Format(ARGB8888), OUTPUT_FULLSCREEN, frequency,
+                                     layout);
   }
 
  protected:
   bool open_display(int32_t width, int32_t height, int32_t) override {
-    if (!create_window({"VEK_DIRECTX_FULLSCREEN", kFullscreenStyle, SW_HIDE, RECT{0, 0, 0, 0}})) return false;
+    if (!create_window({"VEK_DIRECTX_FULLSCREEN", kFullscreenStyle, SW_HIDE, RECT{0, 0, 0, 0}}))
+      return false;
     if (cooperate() && set_display_mode(width, height) && make_primary()) return true;
     close_display();
     return false;
@@ -128,10 +135,7 @@ class DirectXConsole final : public WindowConsole {
       primary_ = nullptr;
       converter_.reset();
     }
-    if (directdraw_ && window_) {
-      directdraw_->RestoreDisplayMode();
-      directdraw_->SetCooperativeLevel(window_, DDSCL_NORMAL);
-    }
+    if (directdraw_ && window_) restore_display();
     close_window();
   }
 
@@ -155,32 +159,53 @@ class DirectXConsole final : public WindowConsole {
   // The fullscreen window hides the mouse and keeps itself in front; it paints nothing itself.
   bool handle_first(UINT message, WPARAM, LPARAM) override {
     switch (message) {
-      case WM_SETCURSOR:
-        SetCursor(nullptr);
-        return true;
+      case WM_SETCURSOR: SetCursor(nullptr); return true;
       case WM_ACTIVATEAPP:
       case WM_ACTIVATE:
         SetCursor(nullptr);
         SetForegroundWindow(window_);
         if (primary_) SetActiveWindow(window_);
         return false;
-      case WM_PAINT:
-        ValidateRect(window_, nullptr);
-        return true;
-      default:
-        return false;
+      case WM_PAINT: ValidateRect(window_, nullptr); return true;
+      default: return false;
     }
   }
 
  private:
   bool make_directdraw() {
     if (FAILED(create_(nullptr, &directdraw_, nullptr))) directdraw_ = nullptr;
+    // The newer interface, when the library has it, serves every later call.
+    void* newer = nullptr;
+    if (directdraw_ && SUCCEEDED(directdraw_->QueryInterface(IID_IDirectDraw2, &newer)))
+      newer_ = static_cast<IDirectDraw2*>(newer);
     return directdraw_ != nullptr;
   }
 
-  void release_directdraw() {
+  // Calls the newer interface when there is one, else the first.
+  template <typename Call>
+  HRESULT use(Call call) {
+    return newer_ ? call(newer_) : call(directdraw_);
+  }
+
+  HRESULT display_mode(int32_t width, int32_t height, int32_t depth) {
+    if (newer_) return newer_->SetDisplayMode(DWORD(width), DWORD(height), DWORD(depth), 0, 0);
+    return directdraw_->SetDisplayMode(DWORD(width), DWORD(height), DWORD(depth));
+  }
+
+  void restore_display() {
+    use([](auto* dd) { return dd->RestoreDisplayMode(); });
+    use([&](auto* dd) { return dd->SetCooperativeLevel(window_, DDSCL_NORMAL); });
+  }
+
+  void release_interfaces() {
+    if (newer_) newer_->Release();
     if (directdraw_) directdraw_->Release();
+    newer_ = nullptr;
     directdraw_ = nullptr;
+  }
+
+  void release_directdraw() {
+    release_interfaces();
     if (library_) FreeLibrary(library_);
     library_ = nullptr;
   }
@@ -195,14 +220,15 @@ class DirectXConsole final : public WindowConsole {
 
   // Exclusive fullscreen; when another exclusive owner is recorded, start DirectDraw over once.
   bool cooperate() {
-    HRESULT result = directdraw_->SetCooperativeLevel(window_, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN);
+    auto exclusive = [&](auto* dd) {
+      return dd->SetCooperativeLevel(window_, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN);
+    };
+    HRESULT result = use(exclusive);
     if (result == kExclusiveTaken) {
-      directdraw_->RestoreDisplayMode();
-      directdraw_->SetCooperativeLevel(window_, DDSCL_NORMAL);
-      directdraw_->Release();
-      directdraw_ = nullptr;
+      restore_display();
+      release_interfaces();
       if (!make_directdraw()) return false;
-      result = directdraw_->SetCooperativeLevel(window_, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN);
+      result = use(exclusive);
     }
     return SUCCEEDED(result);
   }
@@ -211,9 +237,9 @@ class DirectXConsole final : public WindowConsole {
     for (const DepthOrder& order : depth_orders)
       if (order.mode == requested_mode_) {
         for (int32_t depth : order.depths)
-          if (SUCCEEDED(directdraw_->SetDisplayMode(DWORD(width), DWORD(height), DWORD(depth)))) return true;
+          if (SUCCEEDED(display_mode(width, height, depth))) return true;
       }
-    return SUCCEEDED(directdraw_->SetDisplayMode(DWORD(width), DWORD(height), DWORD(requested_mode_)));
+    return SUCCEEDED(display_mode(width, height, requested_mode_));
   }
 
   bool create_primary_surface() {
@@ -221,7 +247,8 @@ class DirectXConsole final : public WindowConsole {
     desc.dwSize = sizeof desc;
     desc.dwFlags = DDSD_CAPS;
     desc.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE;
-    if (FAILED(directdraw_->CreateSurface(&desc, &primary_, nullptr))) primary_ = nullptr;
+    if (FAILED(use([&](auto* dd) { return dd->CreateSurface(&desc, &primary_, nullptr); })))
+      primary_ = nullptr;
     return primary_ != nullptr;
   }
 
@@ -230,7 +257,8 @@ class DirectXConsole final : public WindowConsole {
     if (!create_primary_surface()) return false;
     DDPIXELFORMAT pf{};
     pf.dwSize = sizeof pf;
-    if (SUCCEEDED(primary_->GetPixelFormat(&pf))) converter_ = request_converter(Format(ARGB8888), format_of(pf));
+    if (SUCCEEDED(primary_->GetPixelFormat(&pf)))
+      converter_ = request_converter(Format(ARGB8888), format_of(pf));
     return converter_ != nullptr;
   }
 
@@ -253,6 +281,7 @@ class DirectXConsole final : public WindowConsole {
   HMODULE library_ = nullptr;
   DirectDrawCreateFn create_ = nullptr;
   IDirectDraw* directdraw_ = nullptr;
+  IDirectDraw2* newer_ = nullptr;
   IDirectDrawSurface* primary_ = nullptr;
   std::vector<DisplayMode> modes_;
   int32_t requested_mode_ = FUZZY32;

@@ -58,7 +58,8 @@ class GdiConsole final : public WindowConsole {
 
   bool open_mode(int32_t width, int32_t height, int32_t mode, int32_t output, int32_t frequency,
                  int32_t layout) override {
-    bool fuzzy = mode == FUZZY8 || mode == FUZZY16 || mode == FUZZY32 || mode == DIRECT || mode == INDEXED;
+    bool fuzzy =
+        mode == FUZZY8 || mode == FUZZY16 || mode == FUZZY32 || mode == DIRECT || mode == INDEXED;
     if (!fuzzy) {
       // A format id: that format, or the desktop's without a requirement.
       Format format(mode);
@@ -71,8 +72,7 @@ class GdiConsole final : public WindowConsole {
  protected:
   bool open_display(int32_t width, int32_t height, int32_t output) override {
     if (output == OUTPUT_FULLSCREEN) return false;
-    RECT outer{CW_USEDEFAULT, CW_USEDEFAULT,
-               width + 2 * GetSystemMetrics(SM_CXFRAME),
+    RECT outer{CW_USEDEFAULT, CW_USEDEFAULT, width + 2 * GetSystemMetrics(SM_CXFRAME),
                height + 2 * GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION)};
     if (!create_window({"VEK_GDI_WINDOWED", kDesktopStyle, SW_SHOWNORMAL, outer})) return false;
     if (!make_bitmap(width, height)) {
@@ -99,7 +99,8 @@ class GdiConsole final : public WindowConsole {
 
  private:
   // Output and rate as a desktop window takes them; the rest is checked by the common open.
-  bool open_window(int32_t width, int32_t height, int32_t output, int32_t frequency, int32_t layout) {
+  bool open_window(int32_t width, int32_t height, int32_t output, int32_t frequency,
+                   int32_t layout) {
     if (output != -1 && output != OUTPUT_WINDOWED) return false;
     if (frequency != -1 && frequency != 0 && frequency != last_frequency_) return false;
     if (layout != -1 && layout != LAYOUT_DEFAULT) return false;
@@ -151,10 +152,11 @@ class GdiConsole final : public WindowConsole {
     RECT client;
     GetClientRect(window_, &client);
     int w = client.right - client.left, h = client.bottom - client.top;
-    if (dib_context_ && draw_(dib_context_, dc, 0, 0, w, h, &info_, bits_, 0, 0, bitmap_width_,
-                              bitmap_height_, 0))
+    if (dib_context_ &&
+        draw_(dib_context_, dc, 0, 0, w, h, &info_, bits_, 0, 0, bitmap_width_, bitmap_height_, 0))
       return true;
-    return StretchBlt(dc, 0, 0, w, h, memory_dc_, 0, 0, bitmap_width_, bitmap_height_, SRCCOPY) != 0;
+    return StretchBlt(dc, 0, 0, w, h, memory_dc_, 0, 0, bitmap_width_, bitmap_height_, SRCCOPY) !=
+           0;
   }
 
   Format desktop_;

@@ -15,7 +15,8 @@ namespace display::win32 {
 namespace {
 
 constexpr SIZE_T kThreadStack = 256 * 1024;
-constexpr DWORD kSettleMs = 200;  // after creation, for the window to come up before the first frame
+constexpr DWORD kSettleMs =
+    200;  // after creation, for the window to come up before the first frame
 
 // Which console owns which window. The registry lock is never taken with a console lock held.
 std::mutex registry_lock;
@@ -32,8 +33,10 @@ WindowConsole* owner_of(HWND window) {
 
 void enrol(HWND window, WindowConsole* console) {
   std::lock_guard<std::mutex> guard(registry_lock);
-  if (console) registry()[window] = console;
-  else registry().erase(window);
+  if (console)
+    registry()[window] = console;
+  else
+    registry().erase(window);
 }
 
 }  // namespace
@@ -58,14 +61,15 @@ bool register_window_class(const char* name, bool desktop) {
 
 WindowConsole::~WindowConsole() { close_window(); }
 
-// ---- Window thread ----------------------------------------------------------------------------------
+// ---- Window thread
+// ----------------------------------------------------------------------------------
 
 DWORD WINAPI WindowConsole::thread_main(void* self_pointer) {
   auto* self = static_cast<WindowConsole*>(self_pointer);
   const WindowSpec& spec = self->spec_;
-  HWND window = CreateWindowExA(0, spec.class_name, self->title_.c_str(), spec.style, spec.rect.left,
-                                spec.rect.top, spec.rect.right, spec.rect.bottom, nullptr, nullptr,
-                                platform::module_handle(), nullptr);
+  HWND window = CreateWindowExA(0, spec.class_name, self->title_.c_str(), spec.style,
+                                spec.rect.left, spec.rect.top, spec.rect.right, spec.rect.bottom,
+                                nullptr, nullptr, platform::module_handle(), nullptr);
   if (!window) {
     SetEvent(self->created_);
     return 0;
@@ -131,7 +135,8 @@ bool WindowConsole::apply_title() {
   return SetWindowTextA(window_, title_.c_str()) != 0;
 }
 
-// ---- Window procedure -------------------------------------------------------------------------------
+// ---- Window procedure
+// -------------------------------------------------------------------------------
 
 LRESULT CALLBACK WindowConsole::procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   WindowConsole* console = owner_of(window);
@@ -165,18 +170,17 @@ LRESULT WindowConsole::handle(UINT message, WPARAM wparam, LPARAM lparam) {
       EndPaint(window_, &paint);
       return 0;
     }
-    case WM_CLOSE:
-      platform::exit_process(0);
+    case WM_CLOSE: platform::exit_process(0);
     case WM_DESTROY:
       ShowWindow(window_, SW_HIDE);
       PostQuitMessage(0);
       return 0;
-    default:
-      return DefWindowProcA(window_, message, wparam, lparam);
+    default: return DefWindowProcA(window_, message, wparam, lparam);
   }
 }
 
-// ---- Keys -------------------------------------------------------------------------------------------
+// ---- Keys
+// -------------------------------------------------------------------------------------------
 
 bool WindowConsole::key() {
   if (!window_) return _kbhit() != 0;

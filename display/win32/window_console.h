@@ -1,5 +1,5 @@
-// The window layer that the DirectDraw and GDI back ends share: a window made and run on a thread of
-// its own, the registry that leads the window procedure to its console, the key queue with its
+// The window layer that the DirectDraw and GDI back ends share: a window made and run on a thread
+// of its own, the registry that leads the window procedure to its console, the key queue with its
 // manual-reset event, the repaint of the last frame, and the four locks that order all this.
 #pragma once
 
@@ -61,7 +61,7 @@ class WindowConsole : public BasicConsole {
   struct WindowSpec {
     const char* class_name;
     DWORD style;
-    int show;  // the ShowWindow command
+    int show;   // the ShowWindow command
     RECT rect;  // position and outer size; CW_USEDEFAULT in left leaves the position to the system
   };
 

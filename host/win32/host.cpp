@@ -1,13 +1,13 @@
-// The host on Windows: the intro library is vekintro.dll, loaded with LoadLibrary; its export is the
-// stdcall "_StartVekIntro@4".
+// The host on Windows: the intro library is vekintro.dll, loaded with LoadLibrary; its export is
+// the stdcall "_StartVekIntro@4".
+#include "host/host.h"
+
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
 #include <string>
-
-#include "host/host.h"
 
 namespace host {
 namespace {
@@ -20,7 +20,8 @@ const Option kOptions[] = {
     {"--virtual-clock", nullptr, "VEK_CLOCK", "virtual",
      "time moves only when the intro waits (fast, repeatable)"},
     {"--no-dialogs", nullptr, "VEK_DIALOGS", "none", "messages go to standard error only"},
-    {"--trace", "FILE", "VEK_TRACE", nullptr, "write the timeline (clock ms, music position, event)"},
+    {"--trace", "FILE", "VEK_TRACE", nullptr,
+     "write the timeline (clock ms, music position, event)"},
     {"--library", "PATH", nullptr, nullptr, "the intro library (default: beside vekintro.exe)"},
 };
 
@@ -42,12 +43,13 @@ std::string default_library_path() {
 int play(const std::string& library) {
   HMODULE handle = LoadLibraryA(library.c_str());
   if (!handle) {
-    std::fprintf(stderr, "vekintro: cannot load the intro library %s (error %lu)\n", library.c_str(),
-                 GetLastError());
+    std::fprintf(stderr, "vekintro: cannot load the intro library %s (error %lu)\n",
+                 library.c_str(), GetLastError());
     return kLoadError;
   }
   using StartFunction = int(__stdcall*)(int);
-  auto start = reinterpret_cast<StartFunction>(reinterpret_cast<void*>(GetProcAddress(handle, kExportName)));
+  auto start =
+      reinterpret_cast<StartFunction>(reinterpret_cast<void*>(GetProcAddress(handle, kExportName)));
   if (!start) {
     std::fprintf(stderr, "vekintro: %s has no export %s\n", library.c_str(), kExportName);
     return kLoadError;

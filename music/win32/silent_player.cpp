@@ -1,7 +1,7 @@
-// The Windows player: silent, paced by the platform clock. No tracker engine is built for Windows, so
-// the position follows the module's nominal timing - one row every 5 x 2.5 / 116 s, orders 0 to 8,
-// then back to order 3 - from the moment the module starts, and the timeline keeps its course. The
-// module's bytes are still checked, so a damaged resource is reported as on every other build.
+// The Windows player: silent, paced by the platform clock. No tracker engine is built for Windows,
+// so the position follows the module's nominal timing - one row every 5 x 2.5 / 116 s, orders 0 to
+// 8, then back to order 3 - from the moment the module starts, and the timeline keeps its course.
+// The module's bytes are still checked, so a damaged resource is reported as on every other build.
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -55,14 +55,17 @@ void show_error(int code, const char* text) {
   platform::message_box(message, kCaption);
 }
 
-// Starts the module at order 0, row 0 when the bytes are one; `failure` is the code when they are not.
+// Starts the module at order 0, row 0 when the bytes are one; `failure` is the code when they are
+// not.
 void play(bool is_module, int failure) {
   Player& p = player();
   int error = ERROR_NONE;
   {
     std::lock_guard<std::mutex> guard(p.lock);
-    if (!p.open) error = ERROR_INIT;
-    else if (!is_module) error = failure;
+    if (!p.open)
+      error = ERROR_INIT;
+    else if (!is_module)
+      error = failure;
     p.loaded = error == ERROR_NONE;
     p.origin_ms = platform::clock_ms();
     p.error = error;
@@ -97,7 +100,8 @@ void music_init() {
 }
 
 void music_play_memory(const void* data, size_t size) {
-  bool is_module = data && size >= kSignatureSize && std::memcmp(data, kSignature, kSignatureSize) == 0;
+  bool is_module =
+      data && size >= kSignatureSize && std::memcmp(data, kSignature, kSignatureSize) == 0;
   play(is_module, ERROR_FORMAT);
 }
 

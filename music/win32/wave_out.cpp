@@ -1,7 +1,8 @@
 // The audio output through waveOut. Two blocks are queued at a time, as the player's estimate of
-// what is being heard assumes; a thread refills each block as the device hands it back, woken by the
-// device's event.
+// what is being heard assumes; a thread refills each block as the device hands it back, woken by
+// the device's event.
 #include <windows.h>
+// After windows.h, whose types it uses.
 #include <mmsystem.h>
 
 #include <atomic>
@@ -71,8 +72,8 @@ bool device_open(DeviceFill fill) {
   format.nBlockAlign = kDeviceChannels * sizeof(int16_t);
   format.nAvgBytesPerSec = format.nSamplesPerSec * format.nBlockAlign;
   o.done = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-  if (!o.done || waveOutOpen(&o.device, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(o.done), 0,
-                             CALLBACK_EVENT) != MMSYSERR_NOERROR) {
+  if (!o.done || waveOutOpen(&o.device, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(o.done),
+                             0, CALLBACK_EVENT) != MMSYSERR_NOERROR) {
     o.device = nullptr;
     release(o);
     return false;
@@ -82,7 +83,8 @@ bool device_open(DeviceFill fill) {
   for (int i = 0; i < kBlocks; ++i) {
     WAVEHDR& header = o.headers[i];
     header = WAVEHDR{};
-    header.lpData = reinterpret_cast<LPSTR>(o.samples.data() + size_t(i) * kDeviceFrames * kDeviceChannels);
+    header.lpData =
+        reinterpret_cast<LPSTR>(o.samples.data() + size_t(i) * kDeviceFrames * kDeviceChannels);
     header.dwBufferLength = kDeviceFrames * format.nBlockAlign;
     if (waveOutPrepareHeader(o.device, &header, sizeof header) != MMSYSERR_NOERROR) {
       release(o);

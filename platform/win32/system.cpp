@@ -2,6 +2,7 @@
 #include "platform/system.h"
 
 #include <windows.h>
+// After windows.h, whose types it uses.
 #include <mmsystem.h>
 
 #include <atomic>
@@ -17,8 +18,9 @@ std::atomic<HMODULE> stored_module{nullptr};
 // The module that contains this function: the library when linked into it, else the program.
 HMODULE own_module() {
   HMODULE module = nullptr;
-  GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                     reinterpret_cast<LPCSTR>(&own_module), &module);
+  GetModuleHandleExA(
+      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+      reinterpret_cast<LPCSTR>(&own_module), &module);
   return module;
 }
 

@@ -2,6 +2,8 @@
 // chosen by name on the command line. Frames are read back from the window and compared; keys are
 // posted to the window as the system would deliver them; closing the window is tried on a child
 // process, since it ends the program.
+#include "display/console.h"
+
 #include <windows.h>
 
 #include <cstdio>
@@ -13,7 +15,6 @@
 #include <string>
 #include <vector>
 
-#include "display/console.h"
 #include "display/surface.h"
 
 namespace {
@@ -24,16 +25,16 @@ using display::Surface;
 
 int failures = 0;
 
-#define CHECK(condition)                                                        \
-  do {                                                                          \
-    if (!(condition)) {                                                         \
+#define CHECK(condition)                                                           \
+  do {                                                                             \
+    if (!(condition)) {                                                            \
       std::fprintf(stderr, "%s:%d: failed: %s\n", __FILE__, __LINE__, #condition); \
-      ++failures;                                                               \
-    }                                                                           \
+      ++failures;                                                                  \
+    }                                                                              \
   } while (0)
-#define REQUIRE(condition)  \
-  do {                      \
-    CHECK(condition);       \
+#define REQUIRE(condition)    \
+  do {                        \
+    CHECK(condition);         \
     if (!(condition)) return; \
   } while (0)
 
@@ -83,8 +84,8 @@ void draw_pattern(Surface& surface, uint32_t seed) {
   for (int y = 0; y < surface.height(); ++y, row += surface.pitch()) {
     auto* pixel = reinterpret_cast<uint32_t*>(row);
     for (int x = 0; x < surface.width(); ++x)
-      pixel[x] = 0xFF000000u | (uint32_t(x * 3 + seed) & 0xFF) << 16 | (uint32_t(y * 5) & 0xFF) << 8 |
-                 (uint32_t(x ^ y ^ seed) & 0xFF);
+      pixel[x] = 0xFF000000u | (uint32_t(x * 3 + seed) & 0xFF) << 16 |
+                 (uint32_t(y * 5) & 0xFF) << 8 | (uint32_t(x ^ y ^ seed) & 0xFF);
   }
   surface.unlock();
 }
@@ -108,8 +109,8 @@ size_t differences(const std::vector<uint32_t>& a, const std::vector<uint32_t>& 
 }
 
 // Pixels of the window (the screen for null) that differ from `expected`. The system may show a
-// picture a while after it was handed over (Wine's DirectDraw draws through OpenGL, slowly on a busy
-// machine), so a mismatch is looked at again for up to ten seconds before it counts.
+// picture a while after it was handed over (Wine's DirectDraw draws through OpenGL, slowly on a
+// busy machine), so a mismatch is looked at again for up to ten seconds before it counts.
 size_t shown_differences(HWND window, const std::vector<uint32_t>& expected) {
   std::vector<uint32_t> shown;
   for (int attempt = 0; attempt < 200; ++attempt, Sleep(50)) {
@@ -127,7 +128,8 @@ size_t shown_differences(HWND window, const std::vector<uint32_t>& expected) {
 
 void set_windowed(bool windowed) { _putenv(windowed ? "VEK_WINDOWED=1" : "VEK_WINDOWED="); }
 
-// A window asked for gets the GDI back end: a desktop window of the class, size and title asked for.
+// A window asked for gets the GDI back end: a desktop window of the class, size and title asked
+// for.
 void gdi_window() {
   set_windowed(true);
   Console console;
@@ -281,7 +283,8 @@ Finished run(std::string command, const std::string& folder,
     if (while_running) while_running(process.hProcess);
     char buffer[4096];
     DWORD n;
-    while (ReadFile(read_end, buffer, sizeof buffer, &n, nullptr) && n) result.output.append(buffer, n);
+    while (ReadFile(read_end, buffer, sizeof buffer, &n, nullptr) && n)
+      result.output.append(buffer, n);
     WaitForSingleObject(process.hProcess, INFINITE);
     GetExitCodeProcess(process.hProcess, &result.status);
     CloseHandle(process.hProcess);
@@ -305,7 +308,8 @@ void window_close() {
   std::string self = own_path();
   Finished child = run("\"" + self + "\" window_close_child", folder_of(self), [](HANDLE) {
     HWND window = nullptr;
-    for (int i = 0; i < 500 && !window; ++i, Sleep(20)) window = FindWindowA("VEK_GDI_WINDOWED", "vek close test");
+    for (int i = 0; i < 500 && !window; ++i, Sleep(20))
+      window = FindWindowA("VEK_GDI_WINDOWED", "vek close test");
     if (window) PostMessageA(window, WM_CLOSE, 0, 0);
   });
   CHECK(child.status == 0);
@@ -318,9 +322,10 @@ std::string data_folder() { return folder_of(folder_of(own_path())) + "\\data"; 
 // host ends with 0, after the timeline's last step.
 void intro_plays() {
   std::string trace = data_folder() + "\\windows_trace.txt";
-  Finished host = run("\"" + library_folder() + "\\vekintro.exe\" --windowed --virtual-clock --no-dialogs --trace \"" +
-                          trace + "\"",
-                      data_folder());
+  Finished host =
+      run("\"" + library_folder() +
+              "\\vekintro.exe\" --windowed --virtual-clock --no-dialogs --trace \"" + trace + "\"",
+          data_folder());
   if (host.status != 0) std::fprintf(stderr, "%s", host.output.c_str());
   CHECK(host.status == 0);
   std::ifstream in(trace);
@@ -335,9 +340,11 @@ void intro_without_archive() {
   GetTempPathA(sizeof temp, temp);
   std::string empty = std::string(temp) + "vek_no_archive";
   CreateDirectoryA(empty.c_str(), nullptr);
-  Finished host = run("\"" + library_folder() + "\\vekintro.exe\" --windowed --virtual-clock --no-dialogs", empty);
+  Finished host = run(
+      "\"" + library_folder() + "\\vekintro.exe\" --windowed --virtual-clock --no-dialogs", empty);
   CHECK(host.status == 1);
-  CHECK(host.output.find("Glimmerfrost intro: I need file 'VEK.BIN' to run properly!") != std::string::npos);
+  CHECK(host.output.find("Glimmerfrost intro: I need file 'VEK.BIN' to run properly!") !=
+        std::string::npos);
   RemoveDirectoryA(empty.c_str());
 }
 
