@@ -283,20 +283,20 @@ SceneWriter::SceneWriter(int frame_start, int frame_end) : file_(lib3ds_file_new
 
 SceneWriter::~SceneWriter() { lib3ds_file_free(file_); }
 
-void SceneWriter::material(const MaterialSpec& spec) {
+void SceneWriter::material(const MaterialSpec& def) {
   Lib3dsMaterial* m = lib3ds_material_new();
-  copy_name(m->name, sizeof m->name, spec.name);
-  m->shading = static_cast<Lib3dsIntw>(spec.shading);
-  m->transparency = spec.transparency;
-  m->two_sided = spec.two_sided;
-  m->diffuse[0] = spec.r;
-  m->diffuse[1] = spec.g;
-  m->diffuse[2] = spec.b;
-  m->ambient[0] = spec.r * 0.3f;
-  m->ambient[1] = spec.g * 0.3f;
-  m->ambient[2] = spec.b * 0.3f;
-  copy_name(m->texture1_map.name, sizeof m->texture1_map.name, spec.texture);
-  copy_name(m->reflection_map.name, sizeof m->reflection_map.name, spec.transparency_map);
+  copy_name(m->name, sizeof m->name, def.name);
+  m->shading = static_cast<Lib3dsIntw>(def.shading);
+  m->transparency = def.transparency;
+  m->two_sided = def.two_sided;
+  m->diffuse[0] = def.r;
+  m->diffuse[1] = def.g;
+  m->diffuse[2] = def.b;
+  m->ambient[0] = def.r * 0.3f;
+  m->ambient[1] = def.g * 0.3f;
+  m->ambient[2] = def.b * 0.3f;
+  copy_name(m->texture1_map.name, sizeof m->texture1_map.name, def.texture);
+  copy_name(m->reflection_map.name, sizeof m->reflection_map.name, def.transparency_map);
   append_to_list(file_->materials, m);
 }
 
@@ -325,16 +325,16 @@ void SceneWriter::mesh(const MeshBuilder& b) {
   append_to_list(file_->meshes, m);
 }
 
-void SceneWriter::light(const LightSpec& spec) {
-  Lib3dsLight* l = lib3ds_light_new(spec.name.c_str());
-  l->position[0] = spec.position.x;
-  l->position[1] = spec.position.y;
-  l->position[2] = spec.position.z;
-  l->color[0] = spec.r;
-  l->color[1] = spec.g;
-  l->color[2] = spec.b;
-  l->inner_range = spec.inner_range;
-  l->outer_range = spec.outer_range;
+void SceneWriter::light(const LightSpec& def) {
+  Lib3dsLight* l = lib3ds_light_new(def.name.c_str());
+  l->position[0] = def.position.x;
+  l->position[1] = def.position.y;
+  l->position[2] = def.position.z;
+  l->color[0] = def.r;
+  l->color[1] = def.g;
+  l->color[2] = def.b;
+  l->inner_range = def.inner_range;
+  l->outer_range = def.outer_range;
   l->multiplier = 1;
   append_to_list(file_->lights, l);
 }

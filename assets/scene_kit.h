@@ -111,9 +111,9 @@ class SceneWriter {
   SceneWriter(const SceneWriter&) = delete;
   SceneWriter& operator=(const SceneWriter&) = delete;
 
-  void material(const MaterialSpec& spec);
+  void material(const MaterialSpec& def);
   void mesh(const MeshBuilder& mesh);
-  void light(const LightSpec& spec);
+  void light(const LightSpec& def);
   void camera(const std::string& name, Vec3 position, Vec3 target, float fov);
 
   // Keyframer nodes; each returns the node id. `parent` is -1 for a root.
