@@ -15,6 +15,7 @@
 
 #include "archive/archive.h"
 #include "frame_support.h"
+#include "intro/scenes.h"
 #include "render/blend.h"
 #include "render/optimize.h"
 #include "scene/kf.h"
@@ -93,30 +94,6 @@ void Report(benchmark::State& state, const Timings& t) {
   state.counters["vs_baseline"] = median / FrameCopyMs();
 }
 
-// The render settings the intro plays each scene with.
-void SceneSettings(bool train) {
-  render::clipMinX = train ? 0.0f : 10.0f;
-  render::clipMinY = train ? 0.0f : 10.0f;
-  render::clipMaxX = train ? 319.0f : 310.0f;
-  render::clipMaxY = train ? 199.0f : 190.0f;
-  render::screenWidth = kWidth;
-  render::screenHeight = kHeight;
-  render::frameBlendMode = train ? 1002 : 0;
-  render::flares = train ? 3 : 0;
-  render::flareGlow = 0;
-  render::sortMode = 2;
-  render::singleLight = 1;
-  render::transparencyEnabled = 1;
-  render::animatedTexturesEnabled = 0;
-  render::ambientTint = 0;
-  render::constantGouraud = 1;
-  render::maxCompat = 1;
-  render::autoResize = 1;
-  render::fakeTextures = 0;
-  render::backgroundPicture = "";
-  render::backgroundEnabled = 0;
-}
-
 void BM_IntroScene(benchmark::State& state, const char* member) {
   const bool train = std::strcmp(member, "train.3ds") == 0;
   archive::DataArchive& data = archive::library_archive();
@@ -127,7 +104,10 @@ void BM_IntroScene(benchmark::State& state, const char* member) {
     state.SkipWithError("scene not in data/vek.bin");
     return;
   }
-  SceneSettings(train);
+  if (train)
+    intro::SetTrainSettings();
+  else
+    intro::SetHutSettings();
   scene::kf_startup(scene::KF_HIERARCHY | scene::KF_NORMALS | scene::KF_MORPH |
                     scene::KF_TRANSFORM);
   scene::Scene* s = nullptr;
