@@ -66,9 +66,9 @@ WindowConsole::~WindowConsole() { close_window(); }
 
 DWORD WINAPI WindowConsole::thread_main(void* self_pointer) {
   auto* self = static_cast<WindowConsole*>(self_pointer);
-  const WindowSpec& spec = self->spec_;
-  HWND window = CreateWindowExA(0, spec.class_name, self->title_.c_str(), spec.style,
-                                spec.rect.left, spec.rect.top, spec.rect.right, spec.rect.bottom,
+  const WindowSpec& def = self->window_def_;
+  HWND window = CreateWindowExA(0, def.class_name, self->title_.c_str(), def.style,
+                                def.rect.left, def.rect.top, def.rect.right, def.rect.bottom,
                                 nullptr, nullptr, platform::module_handle(), nullptr);
   if (!window) {
     SetEvent(self->created_);
@@ -76,7 +76,7 @@ DWORD WINAPI WindowConsole::thread_main(void* self_pointer) {
   }
   enrol(window, self);
   self->window_ = window;
-  ShowWindow(window, spec.show);
+  ShowWindow(window, def.show);
   SetFocus(window);
   SetForegroundWindow(window);
   SetEvent(self->created_);
@@ -91,9 +91,9 @@ DWORD WINAPI WindowConsole::thread_main(void* self_pointer) {
   return 0;
 }
 
-bool WindowConsole::create_window(const WindowSpec& spec) {
+bool WindowConsole::create_window(const WindowSpec& def) {
   close_window();
-  spec_ = spec;
+  window_def_ = def;
   created_ = CreateEventA(nullptr, FALSE, FALSE, nullptr);
   if (!created_) return false;
   thread_ = CreateThread(nullptr, kThreadStack, thread_main, this, 0, nullptr);

@@ -66,7 +66,7 @@ class WindowConsole : public BasicConsole {
   };
 
   // Closes any previous window, then makes one on a new window thread and waits until it exists.
-  bool create_window(const WindowSpec& spec);
+  bool create_window(const WindowSpec& def);
   void close_window();
   bool apply_title() override;
 
@@ -90,7 +90,7 @@ class WindowConsole : public BasicConsole {
   HANDLE key_event_ = nullptr;  // manual reset: signalled while key_codes_ is not empty
   HANDLE thread_ = nullptr;
   HANDLE created_ = nullptr;  // signalled by the window thread once the window exists (or failed)
-  WindowSpec spec_{};
+  WindowSpec window_def_{};
 };
 
 }  // namespace display::win32
