@@ -7,19 +7,14 @@
 #include <string>
 #include <vector>
 
-#include "render/frame.h"
-#include "render/lights.h"
 #include "render/optimize.h"
-#include "render/settings.h"
-#include "render/sort.h"
-#include "render/textures.h"
-#include "scene/kf.h"
-#include "scene/library.h"
+#include "support.h"
 #include "tests/scene/model_files.h"
 
 namespace {
 
-constexpr int kWidth = 320, kHeight = 200;
+using rendertest::kHeight;
+using rendertest::kWidth;
 // Rows of guard pixels above and below the frame, which nothing may write.
 constexpr int kGuardRows = 4;
 constexpr uint32_t kGuard = 0xA5A5A5A5;
@@ -61,12 +56,6 @@ void Dress(scene::Scene* s, const scene::Camera& camera) {
   light->position = camera.target;
   light->range_a = 1e9f, light->range_b = 2e9f;
   scene::kf_append_world(s, scene::WORLD_LIGHT, light);
-}
-
-int64_t FacesOf(render::MaterialKind kind) {
-  int64_t n = 0;
-  for (int64_t count : render::drawStats.faces[kind]) n += count;
-  return n;
 }
 
 TEST(RenderFrame, PlaysOtherToolsScenesInsideTheFrame) {
@@ -133,7 +122,7 @@ TEST(RenderFrame, PlaysOtherToolsScenesInsideTheFrame) {
   if (scenes == 0) GTEST_SKIP() << "no animated 3DS test models with a camera installed";
   for (render::MaterialKind kind : {render::KIND_FLAT, render::KIND_GOURAUD, render::KIND_PHONG,
                                     render::KIND_METAL, render::KIND_CONSTANT_GOURAUD})
-    EXPECT_GT(FacesOf(kind), 0) << kind;
+    EXPECT_GT(rendertest::FacesDrawn(kind), 0) << kind;
   EXPECT_GT(render::drawStats.faces[render::KIND_FLAT][render::MODE_HALF], 0);
   EXPECT_GT(render::drawStats.flares, 0);
   render::fakeTextures = render::autoResize = render::maxCompat = render::constantGouraud = 0;

@@ -8,26 +8,20 @@
 #include <string>
 #include <vector>
 
-#include "frame_support.h"
+#include "support.h"
 
 namespace {
 
-using frametest::Front;
-using frametest::kHeight;
-using frametest::kWidth;
-using frametest::TestScene;
+using rendertest::FacesDrawn;
+using rendertest::Front;
+using rendertest::PerByte;
+using rendertest::kHeight;
+using rendertest::kWidth;
+using rendertest::TestScene;
 using scene::Vector;
 
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 constexpr float kInf = std::numeric_limits<float>::infinity();
-
-// Per byte f(texel byte, pixel byte) over all four bytes.
-uint32_t PerByte(uint32_t t, uint32_t p,
-                 const std::function<uint32_t(uint32_t, uint32_t, int)>& f) {
-  uint32_t out = 0;
-  for (int b = 0; b < 4; ++b) out |= (f(t >> 8 * b & 0xFF, p >> 8 * b & 0xFF, b) & 0xFF) << 8 * b;
-  return out;
-}
 
 // A normal at `v` for which light j's term (unit vector to the light dotted with the normal) is
 // terms[j]: the least normal meeting one or two such conditions.
@@ -59,17 +53,6 @@ void AimNormals(scene::Object* object, const std::vector<Vector>& lights,
 
 void SetIntensity(scene::Object* object, float intensity) {
   for (int i = 0; i < 3; ++i) object->vertices[i].intensity = intensity;
-}
-
-int64_t Drawn(render::MaterialKind kind, render::DrawMode mode) {
-  return render::drawStats.faces[kind][mode];
-}
-
-int64_t FacesDrawn() {
-  int64_t n = 0;
-  for (const auto& kind : render::drawStats.faces)
-    for (int64_t count : kind) n += count;
-  return n;
 }
 
 TEST(ProjectScene, VerticesAndFlarePositions) {
@@ -234,7 +217,7 @@ TEST(RenderFrame, DrawsOnlyVisibleFrontFacesOfShownObjects) {
   scene::Material* grey = t.Material(render::SHADING_CONSTANT_GOURAUD);
   struct Case {
     const char* what;
-    std::vector<frametest::ScreenPoint> corners;
+    std::vector<rendertest::ScreenPoint> corners;
     uint32_t flags;
     uint32_t expected;  // 10 pixels below the first corner
   };
@@ -254,7 +237,7 @@ TEST(RenderFrame, DrawsOnlyVisibleFrontFacesOfShownObjects) {
   }
   t.Render();
   // Edge-on faces are listed (a zero cross product is front) and draw no pixel.
-  EXPECT_EQ(Drawn(render::KIND_CONSTANT_GOURAUD, render::MODE_GOURAUD), 2);
+  EXPECT_EQ(render::drawStats.faces[render::KIND_CONSTANT_GOURAUD][render::MODE_GOURAUD], 2);
   for (const Case& c : cases)
     EXPECT_EQ(t.at(int(c.corners[0].x), int(c.corners[0].y) + 10), c.expected) << c.what;
 }
@@ -273,7 +256,7 @@ TEST(RenderFrame, PaintersOrderFarToNearWithFlaresBetween) {
       if (near_first) near();
       far();
       if (!near_first) near();
-      t.Light(frametest::CameraSpace({190, 110, 200}), 16, 16);  // between the two
+      t.Light(rendertest::CameraSpace({190, 110, 200}), 16, 16);  // between the two
       t.Render();
       const std::string what = "sort mode " + std::to_string(mode);
       EXPECT_EQ(t.at(100, 130), 0x00646464u) << what;  // far face alone
@@ -285,160 +268,106 @@ TEST(RenderFrame, PaintersOrderFarToNearWithFlaresBetween) {
 }
 
 TEST(RenderFrame, EachMaterialDrawsThroughItsRasterizer) {
-  const std::vector<uint32_t> texture = frametest::CoordinateTexture();
-  const std::vector<uint32_t> mapped = frametest::CoordinateTexture(0x40);
-  const std::vector<uint32_t> shaded = frametest::ShadedTexture(5);
+  const std::vector<uint32_t> texture = rendertest::CoordinateTexture();
+  const std::vector<uint32_t> mapped = rendertest::CoordinateTexture(0x40);
+  const std::vector<uint32_t> shaded = rendertest::ShadedTexture(5);
   std::vector<uint32_t> previous(kWidth * kHeight);
   for (size_t i = 0; i < previous.size(); ++i) previous[i] = uint32_t(i) * 2654435761u;
-  constexpr uint32_t kBackground = 0x80604020;
+  constexpr uint32_t kBackground = 0x80604020, kNoMaterial = ~0u;
   constexpr int kNone = -1;
-  const Vector light{0, 0, -100};
+  const Vector light{0, 0, -100}, straight{0, 0, -1}, tilted{0.5f, -0.25f, -0.8f};
+  const Vector bent{0.25f, 0.5f, -0.8f};
+  const uint32_t* tex = texture.data();
+  const auto half = [](uint32_t t) {
+    return PerByte(t, kBackground, [](uint32_t a, uint32_t b, int) { return (a >> 1) + (b >> 1); });
+  };
+  const uint32_t texel = rendertest::Texel(37, 90), phong = rendertest::Texel(192, 96);
+  const uint32_t FLAT = scene::SHADING_FLAT, GOURAUD = scene::SHADING_GOURAUD;
+  const uint32_t CONSTANT = render::SHADING_CONSTANT_GOURAUD;
+  using render::KIND_FLAT;
 
   struct Case {
     const char* what;
-    std::function<void(TestScene&)> build;
+    uint32_t shading;
+    const uint32_t* texture;
+    int32_t transparency_mode;
+    Vector normal;
+    float lit;          // gouraud: each corner's light term; constant gouraud: the intensity
     uint32_t expected;  // at (160, 100)
     int kind, mode;     // kNone: the face is skipped
+    std::function<void(scene::Material*)> extra = nullptr;
   };
-  const auto flat = [&](int32_t mode, const uint32_t* tex = nullptr) {
-    tex = tex ? tex : texture.data();
-    return [tex, mode](TestScene& t) {
-      t.Triangle(t.Material(scene::SHADING_FLAT, tex, mode), Front(160, 50, 80, 100), {0, 0, -1},
-                 37.5f, 90.5f);
-    };
-  };
-  const uint32_t texel = frametest::Texel(37, 90), top_texel = frametest::Texel(37, 90, 0x40);
   const Case cases[] = {
-      {"flat", flat(0), texel, render::KIND_FLAT, render::MODE_TEXTURED},
-      {"flat half", flat(1),
-       PerByte(texel, kBackground, [](uint32_t a, uint32_t b, int) { return (a >> 1) + (b >> 1); }),
-       render::KIND_FLAT, render::MODE_HALF},
-      {"flat weighted",
-       [&](TestScene& t) {
-         flat(2)(t);
-         scene::Material* m =
-             static_cast<scene::Object*>(t.s->world_tail->record)->faces[0].pmaterial;
-         m->weights[0] = 153 * 0x10001, m->weights[1] = 102 * 0x10001;
-       },
+      {"flat", FLAT, tex, 0, straight, 0, texel, KIND_FLAT, render::MODE_TEXTURED},
+      {"flat half", FLAT, tex, 1, straight, 0, half(texel), KIND_FLAT, render::MODE_HALF},
+      {"flat weighted", FLAT, tex, 2, straight, 0,
        PerByte(texel, kBackground,
                [](uint32_t a, uint32_t b, int) { return (a * 153 >> 8) + (b * 102 >> 8); }),
-       render::KIND_FLAT, render::MODE_WEIGHTED},
-      {"flat transparency map", flat(3, mapped.data()),
-       PerByte(top_texel, kBackground,
+       KIND_FLAT, render::MODE_WEIGHTED,
+       [](scene::Material* m) { m->weights[0] = 153 * 0x10001, m->weights[1] = 102 * 0x10001; }},
+      {"flat transparency map", FLAT, mapped.data(), 3, straight, 0,
+       PerByte(rendertest::Texel(37, 90, 0x40), kBackground,
                [](uint32_t a, uint32_t b, int byte) {
                  return byte == 3 ? a * 255 >> 8 : (a * (255 - 0x40) >> 8) + (b * 0x40 >> 8);
                }),
-       render::KIND_FLAT, render::MODE_MAPPED},
-      {"flat half, transparency off",
-       [&](TestScene& t) {
-         flat(1)(t);
-         render::transparencyEnabled = 0;
-       },
-       texel, render::KIND_FLAT, render::MODE_TEXTURED},
-      {"flat, unknown transparency mode", flat(9), kBackground, kNone, kNone},
-      {"flat animated",
-       [&](TestScene& t) {
-         flat(0)(t);
+       KIND_FLAT, render::MODE_MAPPED},
+      {"flat half, transparency off", FLAT, tex, 1, straight, 0, texel, KIND_FLAT,
+       render::MODE_TEXTURED, [](scene::Material*) { render::transparencyEnabled = 0; }},
+      {"flat, unknown transparency mode", FLAT, tex, 9, straight, 0, kBackground, kNone, kNone},
+      {"flat animated", FLAT, tex, 0, straight, 0, rendertest::Texel(101, 218), KIND_FLAT,
+       render::MODE_TEXTURED,
+       [](scene::Material* m) {
          render::animatedTexturesEnabled = 1;
-         scene::Material* m =
-             static_cast<scene::Object*>(t.s->world_tail->record)->faces[0].pmaterial;
          m->texture_map.animated = 1;
          m->texture_map.frame_u_offset = 64, m->texture_map.frame_v_offset = 128;
-       },
-       frametest::Texel(101, 218), render::KIND_FLAT, render::MODE_TEXTURED},
-      {"flat without texture",
-       [](TestScene& t) { t.Triangle(t.Material(scene::SHADING_FLAT), Front(160, 50, 80, 100)); },
-       kBackground, kNone, kNone},
-      {"phong",
-       [&](TestScene& t) {
-         t.Triangle(t.Material(scene::SHADING_PHONG, texture.data()), Front(160, 50, 80, 100),
-                    {0.5f, -0.25f, -0.8f});
-       },
-       frametest::Texel(192, 96), render::KIND_PHONG, render::MODE_TEXTURED},
-      {"phong half",
-       [&](TestScene& t) {
-         t.Triangle(t.Material(scene::SHADING_PHONG, texture.data(), 1), Front(160, 50, 80, 100),
-                    {0.5f, -0.25f, -0.8f});
-       },
-       PerByte(frametest::Texel(192, 96), kBackground,
-               [](uint32_t a, uint32_t b, int) { return (a >> 1) + (b >> 1); }),
-       render::KIND_PHONG, render::MODE_HALF},
-      {"metal",
-       [&](TestScene& t) {
-         render::previousFrame = previous.data();
-         t.Triangle(t.Material(scene::SHADING_METAL), Front(160, 50, 80, 100),
-                    {0.25f, 0.5f, -0.8f});
-       },
-       previous[145 * kWidth + 197], render::KIND_METAL, render::MODE_ENVIRONMENT},
-      {"metal without a previous frame",
-       [&](TestScene& t) {
-         t.Triangle(t.Material(scene::SHADING_METAL), Front(160, 50, 80, 100),
-                    {0.25f, 0.5f, -0.8f});
-       },
-       kBackground, kNone, kNone},
-      {"gouraud",
-       [&](TestScene& t) {
-         t.Light(light);
-         AimNormals(t.Triangle(t.Material(scene::SHADING_GOURAUD), Front(160, 50, 80, 100)),
-                    {light}, {0.5});
-       },
-       0x007F7F7F, render::KIND_GOURAUD, render::MODE_GOURAUD},
-      {"gouraud textured",
-       [&](TestScene& t) {
-         t.Light(light);
-         AimNormals(
-             t.Triangle(t.Material(scene::SHADING_GOURAUD, shaded.data()), Front(160, 50, 80, 100)),
-             {light}, {0.25});
-       },
-       0x0005000F, render::KIND_GOURAUD, render::MODE_TEXTURED_GOURAUD},
-      {"constant gouraud",
-       [&](TestScene& t) {
-         SetIntensity(
-             t.Triangle(t.Material(render::SHADING_CONSTANT_GOURAUD), Front(160, 50, 80, 100)),
-             200.5f);
-       },
-       0x00C8C8C8, render::KIND_CONSTANT_GOURAUD, render::MODE_GOURAUD},
-      {"constant gouraud textured",
-       [&](TestScene& t) {
-         SetIntensity(t.Triangle(t.Material(render::SHADING_CONSTANT_GOURAUD, shaded.data()),
-                                 Front(160, 50, 80, 100)),
-                      40.5f);
-       },
-       0x00050028, render::KIND_CONSTANT_GOURAUD, render::MODE_TEXTURED_GOURAUD},
-      {"wire",
-       [&](TestScene& t) { t.Triangle(t.Material(0, texture.data()), Front(160, 50, 80, 100)); },
-       kBackground, kNone, kNone},
-      {"unknown shading",
-       [&](TestScene& t) { t.Triangle(t.Material(7, texture.data()), Front(160, 50, 80, 100)); },
-       kBackground, kNone, kNone},
-      {"shading past the table",
-       [&](TestScene& t) {
-         t.Triangle(t.Material(0x80000001u, texture.data()), Front(160, 50, 80, 100));
-       },
-       kBackground, kNone, kNone},
-      {"no material", [](TestScene& t) { t.Triangle(nullptr, Front(160, 50, 80, 100)); },
-       kBackground, kNone, kNone},
+       }},
+      {"flat without texture", FLAT, nullptr, 0, straight, 0, kBackground, kNone, kNone},
+      {"phong", scene::SHADING_PHONG, tex, 0, tilted, 0, phong, render::KIND_PHONG,
+       render::MODE_TEXTURED},
+      {"phong half", scene::SHADING_PHONG, tex, 1, tilted, 0, half(phong), render::KIND_PHONG,
+       render::MODE_HALF},
+      {"metal", scene::SHADING_METAL, nullptr, 0, bent, 0, previous[145 * kWidth + 197],
+       render::KIND_METAL, render::MODE_ENVIRONMENT,
+       [&](scene::Material*) { render::previousFrame = previous.data(); }},
+      {"metal without a previous frame", scene::SHADING_METAL, nullptr, 0, bent, 0, kBackground,
+       kNone, kNone},
+      {"gouraud", GOURAUD, nullptr, 0, straight, 0.5f, 0x007F7F7F, render::KIND_GOURAUD,
+       render::MODE_GOURAUD},
+      {"gouraud textured", GOURAUD, shaded.data(), 0, straight, 0.25f, 0x0005000F,
+       render::KIND_GOURAUD, render::MODE_TEXTURED_GOURAUD},
+      {"constant gouraud", CONSTANT, nullptr, 0, straight, 200.5f, 0x00C8C8C8,
+       render::KIND_CONSTANT_GOURAUD, render::MODE_GOURAUD},
+      {"constant gouraud textured", CONSTANT, shaded.data(), 0, straight, 40.5f, 0x00050028,
+       render::KIND_CONSTANT_GOURAUD, render::MODE_TEXTURED_GOURAUD},
+      {"wire", 0, tex, 0, straight, 0, kBackground, kNone, kNone},
+      {"unknown shading", 7, tex, 0, straight, 0, kBackground, kNone, kNone},
+      {"shading past the table", 0x80000001u, tex, 0, straight, 0, kBackground, kNone, kNone},
+      {"no material", kNoMaterial, nullptr, 0, straight, 0, kBackground, kNone, kNone},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
     TestScene t;
     t.frame.assign(t.frame.size(), kBackground);
-    c.build(t);
+    scene::Material* m =
+        c.shading == kNoMaterial ? nullptr : t.Material(c.shading, c.texture, c.transparency_mode);
+    scene::Object* o = t.Triangle(m, Front(160, 50, 80, 100), c.normal, 37.5f, 90.5f);
+    if (c.shading == GOURAUD) t.Light(light), AimNormals(o, {light}, {c.lit});
+    if (c.shading == CONSTANT) SetIntensity(o, c.lit);
+    if (c.extra) c.extra(m);
     t.Render();
-    EXPECT_EQ(t.at(160, 100), c.expected) << c.what << ": 0x" << std::hex << t.at(160, 100);
-    if (c.kind == kNone) {
-      EXPECT_EQ(render::drawStats.skipped, 1) << c.what;
-      EXPECT_EQ(FacesDrawn(), 0) << c.what;
-    } else {
-      EXPECT_EQ(Drawn(render::MaterialKind(c.kind), render::DrawMode(c.mode)), 1) << c.what;
-      EXPECT_EQ(FacesDrawn(), 1) << c.what;
-      EXPECT_EQ(render::drawStats.skipped, 0) << c.what;
+    EXPECT_EQ(t.at(160, 100), c.expected) << std::hex << t.at(160, 100);
+    const bool skipped = c.kind == kNone;
+    EXPECT_EQ(render::drawStats.skipped, skipped ? 1 : 0);
+    EXPECT_EQ(FacesDrawn(), skipped ? 0 : 1);
+    if (!skipped) {
+      EXPECT_EQ(render::drawStats.faces[c.kind][c.mode], 1);
     }
-    EXPECT_EQ(render::drawStats.frames, 1) << c.what;
+    EXPECT_EQ(render::drawStats.frames, 1);
   }
 }
 
 TEST(RenderFrame, LightsEachVertexOfGouraudFaces) {
-  const std::vector<uint32_t> shaded = frametest::ShadedTexture(9);
+  const std::vector<uint32_t> shaded = rendertest::ShadedTexture(9);
   const Vector a{0, 0, -100}, b{150, 80, 0};
   struct Case {
     const char* what;

@@ -9,11 +9,11 @@
 #include <random>
 
 #include "effects/effects.h"
-#include "raster_support.h"
+#include "support.h"
 
 namespace {
 
-using namespace rastertest;
+using namespace rendertest;
 
 // The filler steps edges in 16.16 with truncated slopes (and a truncated reciprocal for edges of
 // one scanline), so its edge crossings may lie a little off the exact ones: at most one unit per

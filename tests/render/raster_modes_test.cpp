@@ -7,11 +7,11 @@
 #include <random>
 
 #include "effects/effects.h"
-#include "raster_support.h"
+#include "support.h"
 
 namespace {
 
-using namespace rastertest;
+using namespace rendertest;
 
 // An attribute as an exact linear function of the screen position. Offsets keep every value at
 // least 1/20 texel away from an integer, so the filler's sub-texel rounding never changes a texel.
@@ -37,13 +37,6 @@ std::vector<bool> CoverageOf(const Point* p) {
   std::vector<bool> covered(scratch.size());
   for (size_t i = 0; i < scratch.size(); ++i) covered[i] = scratch[i] != kUntouched;
   return covered;
-}
-
-uint32_t PerByte(uint32_t t, uint32_t d, const std::function<uint32_t(uint32_t, uint32_t, int)>& f) {
-  uint32_t out = 0;
-  for (int byte = 0; byte < 4; ++byte)
-    out |= (f((t >> (8 * byte)) & 0xFF, (d >> (8 * byte)) & 0xFF, byte) & 0xFF) << (8 * byte);
-  return out;
 }
 
 // Each pixel the triangle covers must hold expected(x, y, pixel before); the others keep theirs.
