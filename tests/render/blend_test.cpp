@@ -44,18 +44,9 @@ uint32_t Expected(int32_t mode, uint32_t s, uint32_t f) {
   return out;
 }
 
+// How far left each mode moves the second frame.
 int32_t ShiftOf(int32_t mode) {
-  switch (mode) {
-    case 2:
-    case 1002:
-      return 1;
-    case 3:
-    case 1001:
-    case 1003:
-      return 2;
-    default:
-      return 0;
-  }
+  return mode == 2 || mode == 1002 ? 1 : mode == 3 || mode == 1001 || mode == 1003 ? 2 : 0;
 }
 
 TEST(BlendFrames, EachModeMixesWithTheShiftedSecondFrame) {

@@ -31,8 +31,7 @@ struct SceneBuilder {
   }
   scene::Object* Object(const char* name, int vertices, std::vector<int32_t> face_materials,
                         uint32_t flags = 0) {
-    auto* o = static_cast<scene::Object*>(std::calloc(1, sizeof(scene::Object)));
-    o->name = scene::kf_copy_name(name);
+    auto* o = scene::kf_new_record<scene::Object>(name);
     o->id = next_id++;
     o->flags = flags;
     o->vertex_count = vertices;
@@ -44,16 +43,14 @@ struct SceneBuilder {
     return o;
   }
   scene::Material* Material(const char* name) {
-    auto* m = static_cast<scene::Material*>(std::calloc(1, sizeof(scene::Material)));
-    m->name = scene::kf_copy_name(name);
+    auto* m = scene::kf_new_record<scene::Material>(name);
     m->id = next_id++;
     m->texture_map.filename = scene::kf_copy_name("wood.tga");
     scene::kf_append_world(s, scene::WORLD_MATERIAL, m);
     return m;
   }
   void Ambient(float r, float g, float b) {
-    auto* a = static_cast<scene::Ambient*>(std::calloc(1, sizeof(scene::Ambient)));
-    a->name = scene::kf_copy_name("$AMBIENT$");
+    auto* a = scene::kf_new_record<scene::Ambient>("$AMBIENT$");
     a->color = {r, g, b};
     scene::kf_append_world(s, scene::WORLD_AMBIENT, a);
   }

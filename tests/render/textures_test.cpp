@@ -90,8 +90,7 @@ class Textures : public testing::Test {
   }
   Material* AddMaterial(const char* name, uint32_t shading, const char* texture,
                         float transparency = 0, const char* map = nullptr, uint32_t flags = 0) {
-    auto* m = static_cast<Material*>(std::calloc(1, sizeof(Material)));
-    m->name = scene::kf_copy_name(name);
+    auto* m = scene::kf_new_record<Material>(name);
     m->shading = shading;
     m->flags = flags;
     m->transparency = transparency;
@@ -104,22 +103,20 @@ class Textures : public testing::Test {
   scene::Object* AddTriangle(Material* m, std::vector<std::pair<float, float>> uv = {},
                              std::vector<scene::Vector> at = {}) {
     uv.resize(3), at.resize(3);
-    auto* o = static_cast<scene::Object*>(std::calloc(1, sizeof(scene::Object)));
-    o->name = scene::kf_copy_name("Tri");
+    auto* o = scene::kf_new_record<scene::Object>("Tri");
     o->vertex_count = 3;
     o->face_count = 1;
     o->vertices = static_cast<scene::Vertex*>(std::calloc(3, sizeof(scene::Vertex)));
     o->faces = static_cast<scene::Face*>(std::calloc(1, sizeof(scene::Face)));
-    for (int i = 0; i < 3; ++i) o->vertices[i].u = uv[i].first, o->vertices[i].v = uv[i].second;
-    for (int i = 0; i < 3; ++i) o->vertices[i].pvert = at[i];
+    for (int i = 0; i < 3; ++i)
+      o->vertices[i].u = uv[i].first, o->vertices[i].v = uv[i].second, o->vertices[i].pvert = at[i];
     o->faces[0] = {0, 1,  2,  0, m->id, &o->vertices[0], &o->vertices[1], &o->vertices[2],
                    m, {}, {}, 0};
     scene::kf_append_world(s, scene::WORLD_OBJECT, o);
     return o;
   }
   scene::Light* AddLight(scene::Vector position, float inner, float outer) {
-    auto* l = static_cast<scene::Light*>(std::calloc(1, sizeof(scene::Light)));
-    l->name = scene::kf_copy_name("Lamp");
+    auto* l = scene::kf_new_record<scene::Light>("Lamp");
     l->position = position, l->range_a = inner, l->range_b = outer;
     scene::kf_append_world(s, scene::WORLD_LIGHT, l);
     return l;
