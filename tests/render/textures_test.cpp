@@ -468,29 +468,26 @@ TEST_F(Textures, FlareSpriteTakesItsOwnSlotEvenWithoutMaterials) {
             std::string::npos);
 }
 
-// Source pixel of pixel i when `size` pixels resample `old_size`: the 22.10 step is rounded, so 2
-// pixels stretched to 300 switch at 147 (step 7), not at 150, and from 293 on would read pixel 2.
-int Nearest(int i, int old_size, int size) {
-  return std::min(i * int(std::lround(float(old_size) / float(size) * 1024.0f)) >> 10,
-                  old_size - 1);
-}
-
 TEST_F(Textures, BackgroundPictureFillsTheInnerRectangle) {
   Pack({{"back.tga", Tga32(2, 2, [](int x, int y) { return uint32_t(1 + x + 2 * y); })}});
   render::backgroundPicture = "back.tga";
-  for (int width : {320, 400}) {
-    render::screenWidth = width;
+  // The 22.10 step is rounded: 2 pixels stretched to 300 switch at 147 (step 7), not at 150.
+  const struct {
+    int width, border, switch_x, switch_y;
+  } cases[] = {{320, 10, 147, 94}, {400, 20, 171, 79}};
+  for (const auto& c : cases) {
+    render::screenWidth = c.width;
     std::string messages;
     ASSERT_EQ(Load(messages), 1) << messages;
     ASSERT_NE(render::BackgroundPicPtr, nullptr);
-    const int border = width == 320 ? 10 : 20, inner_w = width - 2 * border,
-              inner_h = 200 - 2 * border;
     for (int y = 0; y < 200; ++y)
-      for (int x = 0; x < width; ++x) {
-        const bool inside = x >= border && x < width - border && y >= border && y < 200 - border;
-        const uint32_t expected =
-            inside ? 1 + Nearest(x - border, 2, inner_w) + 2 * Nearest(y - border, 2, inner_h) : 0;
-        ASSERT_EQ(render::BackgroundPicPtr[y * width + x], expected) << x << "," << y;
+      for (int x = 0; x < c.width; ++x) {
+        const bool inside =
+            x >= c.border && x < c.width - c.border && y >= c.border && y < 200 - c.border;
+        const uint32_t expected = inside ? 1 + (x - c.border >= c.switch_x) +
+                                               2 * (y - c.border >= c.switch_y)
+                                         : 0;
+        ASSERT_EQ(render::BackgroundPicPtr[y * c.width + x], expected) << x << "," << y;
       }
   }
   render::backgroundPicture = "none.tga";
