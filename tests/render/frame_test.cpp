@@ -378,12 +378,10 @@ TEST(RenderFrame, LightsEachVertexOfGouraudFaces) {
     uint32_t expected;
   };
   const Case cases[] = {
-      {"first light", 1, {a}, {0.5}, false, 0x007F7F7F},
       {"first light only", 1, {a, b}, {0.5, -0.9}, false, 0x007F7F7F},
       {"first light facing away", 1, {a, b}, {-0.5, 0.9}, false, 0},
       {"mean of the unclamped terms", 0, {a, b}, {0.8, -0.2}, false, 0x004C4C4C},  // 76.5
       {"mean below zero", 0, {a, b}, {-0.6, 0.2}, false, 0},
-      {"shade level", 1, {a}, {0.25}, true, 0x0009000F},                      // 15.5
       {"shade level of the mean", 0, {a, b}, {0.2, 0.05}, true, 0x00090007},  // 7.75
       {"no light", 1, {}, {}, false, 0},
       {"no light, averaged", 0, {}, {}, false, 0},

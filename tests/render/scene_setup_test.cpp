@@ -212,16 +212,11 @@ TEST(Optimizer, LoadOptionsAreOneBitPerSetting) {
   int32_t* settings[] = {&render::loadOption0, &render::loadOption1, &render::loadOption2,
                          &render::loadOption3, &render::loadOption4, &render::loadOption5,
                          &render::loadOption6};
-  for (int32_t* s : settings) *s = 0;
-  EXPECT_EQ(render::BuildLoadOptions(), 0u);
-  for (int i = 0; i < 7; ++i) {
-    *settings[i] = i % 2 ? -1 : 7;
-    EXPECT_EQ(render::BuildLoadOptions(), 1u << i);
-    *settings[i] = 0;
+  // Any value but zero sets the bit; the scenes' own options are the first four.
+  for (int i = -1; i < 8; ++i) {
+    for (int k = 0; k < 7; ++k) *settings[k] = i == 7 ? k < 4 : k == i ? (i % 2 ? -1 : 7) : 0;
+    EXPECT_EQ(render::BuildLoadOptions(), i < 0 ? 0u : i == 7 ? 15u : 1u << i) << i;
   }
-  const int32_t scenes[] = {1, 1, 1, 1, 0, 0, 0};
-  for (int i = 0; i < 7; ++i) *settings[i] = scenes[i];
-  EXPECT_EQ(render::BuildLoadOptions(), 15u);
   for (int32_t* s : settings) *s = 0;
 }
 
