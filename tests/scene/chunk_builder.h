@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "scene/kf.h"
+
 namespace scene_test {
 
 struct Bytes {
@@ -58,6 +60,10 @@ inline Bytes file_3ds(const Bytes& mesh_content, uint32_t mesh_version = 3, cons
     return chunk(0x4D4D, chunk(0x0002, Bytes().u32(3)) +
                              chunk(0x3D3D, chunk(0x3D3E, Bytes().u32(mesh_version)) + mesh_content) +
                              after_mesh);
+}
+
+inline int load_world(const Bytes& file, scene::Scene* scene) {
+    return scene::kf_world_read_memory(file.data.data(), static_cast<uint32_t>(file.data.size()), scene);
 }
 
 }  // namespace scene_test

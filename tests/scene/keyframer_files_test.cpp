@@ -157,7 +157,8 @@ class KeyframerFilesTest : public ::testing::Test {
 protected:
     Scene* scene = nullptr;
 
-    void load(const std::string& path, uint32_t options) {
+    // With `first_camera`, views through the world's first camera.
+    void load(const std::string& path, uint32_t options, bool first_camera = false) {
         kf_startup(options);
         ASSERT_EQ(kf_scene_new(&scene), KF_OK);
         ASSERT_EQ(kf_world_read(path.c_str(), scene), KF_OK) << path;
@@ -170,11 +171,19 @@ protected:
             camera->size_x = 320.0f;
             camera->size_y = 200.0f;
             camera->aspect = 0.75f;
+            if (first_camera) kf_use_camera(camera);
+            first_camera = false;
         }
     }
 
-    void TearDown() override {
+    void unload() {
+        kf_use_camera(nullptr);
         kf_scene_delete(scene);
+        scene = nullptr;
+    }
+
+    void TearDown() override {
+        unload();
         kf_shutdown();
     }
 };
@@ -215,8 +224,7 @@ TEST_F(KeyframerFilesTest, NodesAndKeysMatchLib3ds) {
             EXPECT_EQ(mine.keys, keys);
         }
         lib3ds_file_free(reference);
-        kf_scene_delete(scene);
-        scene = nullptr;
+        unload();
     }
 }
 
@@ -268,8 +276,7 @@ TEST_F(KeyframerFilesTest, KeysAreHitAtKeyFrames) {
         }
         EXPECT_GT(checked, 0);
         lib3ds_file_free(reference);
-        kf_scene_delete(scene);
-        scene = nullptr;
+        unload();
     }
 }
 
@@ -303,10 +310,7 @@ std::vector<float> evaluated_state(const Scene* scene) {
 TEST_F(KeyframerFilesTest, EvaluationIsFiniteAndContinuous) {
     for (const char* name : kAnimatedModels) {
         SCOPED_TRACE(name);
-        load(model_path(name), KF_HIERARCHY | KF_TRANSFORM | KF_NORMALS);
-        WorldNode* first_camera = nullptr;
-        kf_find_first(WORLD_CAMERA, &first_camera);
-        if (first_camera) kf_use_camera(static_cast<Camera*>(first_camera->record));
+        load(model_path(name), KF_HIERARCHY | KF_TRANSFORM | KF_NORMALS, true);
         float start, end;
         ASSERT_EQ(kf_frame_range(&start, &end), KF_OK);
 
@@ -332,9 +336,7 @@ TEST_F(KeyframerFilesTest, EvaluationIsFiniteAndContinuous) {
         ASSERT_EQ(coarse.size(), fine.size());
         for (size_t i = 0; i < fine.size(); ++i)
             EXPECT_LE(fine[i], 0.25f * coarse[i] + 1e-4f) << "value " << i;
-        kf_use_camera(nullptr);
-        kf_scene_delete(scene);
-        scene = nullptr;
+        unload();
     }
 }
 
@@ -357,9 +359,7 @@ TEST_F(KeyframerFilesTest, IntroScenesEvaluateAtEveryFrame) {
             ASSERT_EQ(kf_evaluate(), KF_OK);
             for (float v : evaluated_state(scene)) ASSERT_TRUE(std::isfinite(v)) << frame;
         }
-        kf_use_camera(nullptr);
-        kf_scene_delete(scene);
-        scene = nullptr;
+        unload();
     }
 }
 
@@ -370,10 +370,7 @@ TEST_F(KeyframerFilesTest, EvaluationTrace) {
     const uint32_t expected[] = {0xd32b380au, 0x1ec8f2cau, 0x468ab556u, 0xe4fedfbeu};
     for (size_t m = 0; m < sizeof kAnimatedModels / sizeof kAnimatedModels[0]; ++m) {
         const char* name = kAnimatedModels[m];
-        load(model_path(name), KF_HIERARCHY | KF_TRANSFORM | KF_NORMALS);
-        WorldNode* first_camera = nullptr;
-        kf_find_first(WORLD_CAMERA, &first_camera);
-        if (first_camera) kf_use_camera(static_cast<Camera*>(first_camera->record));
+        load(model_path(name), KF_HIERARCHY | KF_TRANSFORM | KF_NORMALS, true);
         uint32_t hash = 2166136261u;  // FNV-1a
         for (float frame : {0.0f, 7.5f, 33.25f, 60.0f, 99.875f, 145.5f, 250.0f}) {
             if (kf_goto_frame(frame) != KF_OK) continue;
@@ -384,9 +381,7 @@ TEST_F(KeyframerFilesTest, EvaluationTrace) {
                 hash = (hash ^ bytes[i]) * 16777619u;
         }
         EXPECT_EQ(hash, expected[m]) << name << ": 0x" << std::hex << hash;
-        kf_use_camera(nullptr);
-        kf_scene_delete(scene);
-        scene = nullptr;
+        unload();
     }
 }
 

@@ -3,28 +3,17 @@
 // whatever loads must evaluate, link its nodes without loops and dump.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "scene/kf.h"
+#include "tests/scene/model_files.h"
 
 using namespace scene;
 
 namespace {
 
 const char kModel[] = "/usr/share/assimp/models/3DS/CameraRollAnimWithChildObject.3ds";
-
-std::vector<uint8_t> read_file(const char* path) {
-    std::vector<uint8_t> bytes;
-    if (std::FILE* file = std::fopen(path, "rb")) {
-        int c;
-        while ((c = std::fgetc(file)) != EOF) bytes.push_back(static_cast<uint8_t>(c));
-        std::fclose(file);
-    }
-    return bytes;
-}
 
 // Offset of the keyframer section among the main chunk's children, or 0.
 size_t keyframer_offset(const std::vector<uint8_t>& bytes) {
@@ -44,7 +33,7 @@ class KeyframerFuzz : public ::testing::Test {
 protected:
     void SetUp() override {
         kf_startup(KF_HIERARCHY | KF_NORMALS | KF_MORPH | KF_TRANSFORM | KF_MORPH_RENORMAL);
-        bytes_ = read_file(kModel);
+        bytes_ = scene_test::read_file(kModel);
         if (bytes_.empty()) GTEST_SKIP() << "assimp-testmodels not installed";
         offset_ = keyframer_offset(bytes_);
         ASSERT_GT(offset_, 0u);
@@ -108,15 +97,9 @@ TEST_F(KeyframerFuzz, EveryTruncation) {
 
 TEST_F(KeyframerFuzz, RandomByteChanges) {
     std::mt19937 random(20261206);
-    std::uniform_int_distribution<size_t> where(offset_, bytes_.size() - 1);
-    std::uniform_int_distribution<int> how_many(1, 8);
-    std::uniform_int_distribution<int> value(0, 255);
     for (int round = 0; round < 4000; ++round) {
-        std::vector<uint8_t> damaged = bytes_;
-        for (int n = how_many(random); n > 0; --n)
-            damaged[where(random)] = static_cast<uint8_t>(value(random));
         SCOPED_TRACE(round);
-        load_damaged(damaged);
+        load_damaged(scene_test::damaged_copy(bytes_, offset_, random));
         if (HasFatalFailure()) return;
     }
 }

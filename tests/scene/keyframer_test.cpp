@@ -127,88 +127,65 @@ protected:
 };
 
 TEST_F(KeyframerTest, NodesAreNumberedOnUnlessAnIdChunkSetsTheNumber) {
-    const Bytes world = triangle("A") + triangle("B") + triangle("C") + triangle("D");
-    ASSERT_EQ(load(world,
-                   keyframer(node(OBJECT_NODE, "A", -1) + node(OBJECT_NODE, "B", -1) +
-                             node(OBJECT_NODE, "C", -1, Bytes(), 10) + node(OBJECT_NODE, "D", -1))),
-              KF_OK);
-    const int expected[] = {0, 1, 10, 11};
-    for (int i = 0; i < 4; ++i) {
+    // The last node's id chunk repeats the first node's id; each keeps its own position track.
+    const Bytes world =
+        triangle("A") + triangle("B") + triangle("C") + triangle("D") + triangle("E");
+    const Bytes nodes = node(OBJECT_NODE, "A", -1, position_track({{0, 1, 0, 0}})) +
+                        node(OBJECT_NODE, "B", -1) + node(OBJECT_NODE, "C", -1, Bytes(), 10) +
+                        node(OBJECT_NODE, "D", -1) +
+                        node(OBJECT_NODE, "E", -1, position_track({{0, 3, 0, 0}}), 0);
+    ASSERT_EQ(load(world, keyframer(nodes)), KF_OK);
+    const int expected[] = {0, 1, 10, 11, 0};
+    for (int i = 0; i < 5; ++i) {
         ASSERT_NE(node_at(i), nullptr);
         EXPECT_EQ(node_at(i)->id, expected[i]);
         EXPECT_EQ(node_at(i)->type, NODE_OBJECT);
     }
-    EXPECT_EQ(node_at(4), nullptr);
-}
-
-TEST_F(KeyframerTest, TracksBindToTheNodeTheyFollow) {
-    // An id chunk gives the third node the first node's id; each keeps its own position track.
-    const Bytes world = triangle("A") + triangle("B") + triangle("C");
-    const Bytes nodes = node(OBJECT_NODE, "A", -1, position_track({{0, 1, 0, 0}})) +
-                        node(OBJECT_NODE, "B", -1) +
-                        node(OBJECT_NODE, "C", -1, position_track({{0, 3, 0, 0}}), 0);
-    ASSERT_EQ(load(world, keyframer(nodes)), KF_OK);
-    EXPECT_EQ(node_at(2)->id, 0);
+    EXPECT_EQ(node_at(5), nullptr);
     EXPECT_EQ(record<Object>("A")->translate.x, 1.0f);
-    EXPECT_EQ(record<Object>("C")->translate.x, 3.0f);
+    EXPECT_EQ(record<Object>("E")->translate.x, 3.0f);
 }
 
-TEST_F(KeyframerTest, CameraTargetAndHierarchyLinks) {
-    const Bytes world = camera("Cam") + triangle("Root") + triangle("Left") + triangle("Right");
-    const Bytes nodes =
-        node(CAMERA_NODE, "Cam", -1, position_track({{0, 1, 2, 3}})) +
-        node(TARGET_NODE, "Cam.target", -1, position_track({{0, 4, 5, 6}})) +
-        node(OBJECT_NODE, "Root", -1, position_track({{0, 10, 0, 0}}) + unit_scale()) +
-        node(OBJECT_NODE, "Left", 2, position_track({{0, 0, 0, 1}})) +
-        node(OBJECT_NODE, "Right", 2, position_track({{0, 0, 1, 0}}));
-    ASSERT_EQ(load(world, keyframer(nodes), KF_HIERARCHY), KF_OK);
-
-    Camera* cam = record<Camera>("Cam");
-    EXPECT_EQ(node_at(0)->record, cam);
-    EXPECT_EQ(node_at(1)->type, NODE_CAMERA_TARGET);
-    EXPECT_EQ(node_at(1)->record, cam);
-    // File (x, y, z) is stored (x, z, y).
-    EXPECT_EQ(cam->position.x, 1.0f);
-    EXPECT_EQ(cam->position.y, 3.0f);
-    EXPECT_EQ(cam->target.z, 5.0f);
-
-    // Children stand in reverse file order; parents are recorded as world ids.
-    KeyframerNode* root = node_at(2);
-    EXPECT_EQ(root->child, node_at(4));
-    EXPECT_EQ(root->child->sibling, node_at(3));
-    EXPECT_EQ(node_at(3)->parent, root);
-    EXPECT_EQ(record<Object>("Left")->parent, record<Object>("Root")->id);
-    EXPECT_EQ(record<Object>("Root")->parent, -1);
-    // The hierarchy moves the children by their parent.
-    EXPECT_EQ(record<Object>("Left")->matrix.xw, 10.0f);
-    EXPECT_EQ(record<Object>("Left")->matrix.zw, 0.0f);
-    EXPECT_EQ(record<Object>("Left")->matrix.yw, 1.0f);
-}
-
-TEST_F(KeyframerTest, HierarchyMovesCamerasAndLights) {
-    const Bytes world =
-        triangle("Root") + camera("Cam") + light("Omni", false) + light("Spot", true);
+TEST_F(KeyframerTest, HierarchyLinksAndMovesObjectsCamerasAndLights) {
+    const Bytes world = triangle("Root") + camera("Cam") + light("Omni", false) +
+                        light("Spot", true) + triangle("Left") + triangle("Right");
     const Bytes nodes =
         node(OBJECT_NODE, "Root", -1, position_track({{0, 10, 0, 0}}) + unit_scale()) +
         node(CAMERA_NODE, "Cam", 0, position_track({{0, 0, 0, 1}})) +
-        node(TARGET_NODE, "Cam", 0, position_track({{0, 1, 0, 0}})) +
+        node(TARGET_NODE, "Cam.target", 0, position_track({{0, 1, 0, 0}})) +
         node(OMNI_NODE, "Omni", 0, position_track({{0, 0, 2, 0}})) +
         node(SPOT_NODE, "Spot", 1, position_track({{0, 1, 1, 1}})) +
-        node(LIGHT_TARGET_NODE, "Spot", 0, position_track({{0, 0, 0, 3}}));
+        node(LIGHT_TARGET_NODE, "Spot", 0, position_track({{0, 0, 0, 3}})) +
+        node(OBJECT_NODE, "Left", 0, position_track({{0, 0, 0, 1}})) +
+        node(OBJECT_NODE, "Right", 0, position_track({{0, 0, 1, 0}}));
     ASSERT_EQ(load(world, keyframer(nodes), KF_HIERARCHY), KF_OK);
     const Camera* cam = record<Camera>("Cam");
     const Light* omni = record<Light>("Omni");
     const Light* spot = record<Light>("Spot");
-    const int32_t root = record<Object>("Root")->id;
-    EXPECT_EQ(cam->parent1, root);
-    EXPECT_EQ(cam->parent2, root);
-    EXPECT_EQ(omni->parent1, root);
+    EXPECT_EQ(node_at(1)->record, cam);
+    EXPECT_EQ(node_at(2)->type, NODE_CAMERA_TARGET);
+    EXPECT_EQ(node_at(2)->record, cam);
+
+    // Children stand in reverse file order; parents are recorded as world ids.
+    KeyframerNode* root = node_at(0);
+    EXPECT_EQ(root->child, node_at(7));
+    EXPECT_EQ(root->child->sibling, node_at(6));
+    EXPECT_EQ(node_at(6)->parent, root);
+    const int32_t root_id = record<Object>("Root")->id;
+    EXPECT_EQ(record<Object>("Root")->parent, -1);
+    EXPECT_EQ(record<Object>("Left")->parent, root_id);
+    EXPECT_EQ(cam->parent1, root_id);
+    EXPECT_EQ(cam->parent2, root_id);
+    EXPECT_EQ(omni->parent1, root_id);
     EXPECT_EQ(spot->parent1, cam->id);
-    EXPECT_EQ(spot->parent2, root);
+    EXPECT_EQ(spot->parent2, root_id);
+    // The hierarchy moves the children by their parent; file (x, y, z) is stored (x, z, y).
+    const Matrix& left = record<Object>("Left")->matrix;
     const struct {
         const char* what;
         Vector got, expected;
     } cases[] = {
+        {"object", {left.xw, left.yw, left.zw}, {10, 1, 0}},
         {"camera", cam->position, {10, 1, 0}},
         {"camera target", cam->target, {11, 0, 0}},
         {"omni light", omni->position, {10, 0, 2}},
@@ -390,34 +367,33 @@ TEST_F(KeyframerTest, CameraMatrixAndProjection) {
         cam->fov = 90;
         go(0.0f);
         const Matrix& m = cam->matrix;
+        // The eye at the origin, the target straight ahead along +z at its distance.
         Vector eye, ahead;
         mat_mul_point(&m, &cam->position, &eye);
         mat_mul_point(&m, &cam->target, &ahead);
-        EXPECT_NEAR(eye.x, 0.0f, 1e-5f);
-        EXPECT_NEAR(eye.y, 0.0f, 1e-5f);
-        EXPECT_NEAR(eye.z, 0.0f, 1e-5f);
         const float distance = std::sqrt(t[0] * t[0] + t[1] * t[1] + t[2] * t[2]);
-        EXPECT_NEAR(ahead.x, 0.0f, 1e-4f);
-        EXPECT_NEAR(ahead.y, 0.0f, 1e-4f);
-        EXPECT_NEAR(ahead.z, distance, 1e-4f);
-        const float rows[3][3] = {{m.xx, m.xy, m.xz}, {m.yx, m.yy, m.yz}, {m.zx, m.zy, m.zz}};
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_NEAR((&eye.x)[i], 0.0f, 1e-5f);
+            EXPECT_NEAR((&ahead.x)[i], i == 2 ? distance : 0.0f, 1e-4f);
+        }
+        // Orthonormal rows; straight ahead without roll is no turn at all, and a roll of 90 degrees
+        // brings right (+x) to +y.
+        const float* rows = &m.xx;
         for (int i = 0; i < 3; ++i)
             for (int j = 0; j < 3; ++j) {
-                const float dot =
-                    rows[i][0] * rows[j][0] + rows[i][1] * rows[j][1] + rows[i][2] * rows[j][2];
-                EXPECT_NEAR(dot, i == j ? 1.0f : 0.0f, 1e-5f);
+                const float* a = rows + 4 * i;
+                const float* b = rows + 4 * j;
+                EXPECT_NEAR(a[0] * b[0] + a[1] * b[1] + a[2] * b[2], i == j ? 1.0f : 0.0f, 1e-5f);
+                if (c.roll == 0 && t[1] == 10) {
+                    EXPECT_NEAR(a[j], i == j ? 1.0f : 0.0f, 1e-6f);
+                }
             }
-        EXPECT_NEAR(cam->persp_x, 160.0f, 1e-3f);
-        EXPECT_NEAR(cam->persp_y, 133.333f, 1e-3f);
-        // Roll turns the picture about the view direction: 90 degrees brings right (+x) to +y.
         if (c.roll == 90) {
             EXPECT_NEAR(m.xx, 0.0f, 1e-6f);
             EXPECT_NEAR(m.yx, 1.0f, 1e-6f);
         }
-        if (c.roll == 0 && t[1] == 10) {
-            const float identity[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
-            for (int i = 0; i < 9; ++i) EXPECT_NEAR(rows[i / 3][i % 3], identity[i], 1e-6f);
-        }
+        EXPECT_NEAR(cam->persp_x, 160.0f, 1e-3f);
+        EXPECT_NEAR(cam->persp_y, 133.333f, 1e-3f);
         kf_scene_delete(scene);
         scene = nullptr;
     }

@@ -10,23 +10,13 @@ using namespace scene;
 
 namespace {
 
-void expect_matrix_near(const Matrix& a, const Matrix& b, float tolerance) {
-    const float* x = &a.xx;
-    const float* y = &b.xx;
-    for (int i = 0; i < 12; ++i) EXPECT_NEAR(x[i], y[i], tolerance) << "element " << i;
-}
-
-void expect_vector_near(const Vector& a, const Vector& b, float tolerance) {
-    EXPECT_NEAR(a.x, b.x, tolerance);
-    EXPECT_NEAR(a.y, b.y, tolerance);
-    EXPECT_NEAR(a.z, b.z, tolerance);
-}
-
-void expect_quat_near(const Quaternion& a, const Quaternion& b, float tolerance) {
-    EXPECT_NEAR(a.w, b.w, tolerance);
-    EXPECT_NEAR(a.x, b.x, tolerance);
-    EXPECT_NEAR(a.y, b.y, tolerance);
-    EXPECT_NEAR(a.z, b.z, tolerance);
+// Element by element: matrices, vectors and quaternions are plain runs of floats.
+template <typename T>
+void expect_near(const T& a, const T& b, float tolerance) {
+    static_assert(sizeof(T) % sizeof(float) == 0, "a record of floats");
+    const float* x = reinterpret_cast<const float*>(&a);
+    const float* y = reinterpret_cast<const float*>(&b);
+    for (size_t i = 0; i < sizeof(T) / sizeof(float); ++i) EXPECT_NEAR(x[i], y[i], tolerance) << "element " << i;
 }
 
 const Matrix kA = {1, 2, 3, 4, -1, 0.5f, 2, -3, 0, 1, -2, 5};
@@ -37,9 +27,7 @@ TEST(Math, ZeroVectorLengthIsOneAndNormalizesToZero) {
     EXPECT_EQ(vec_length(&zero), 1.0f);
     Vector out = {5, 5, 5};
     vec_normalize(&zero, &out);
-    EXPECT_EQ(out.x, 0.0f);
-    EXPECT_EQ(out.y, 0.0f);
-    EXPECT_EQ(out.z, 0.0f);
+    expect_near(out, zero, 0);
     EXPECT_EQ(vec_distance(&zero, &zero), 1.0f);
     const Vector v = {3, 0, 4};
     vec_normalize(&v, &out);
@@ -52,10 +40,10 @@ TEST(Math, OutputsMayAliasInputs) {
     mat_mul(&kA, &kB, &separate);
     Matrix a = kA;
     mat_mul(&a, &kB, &a);
-    expect_matrix_near(a, separate, 0);
+    expect_near(a, separate, 0);
     Matrix b = kB;
     mat_mul(&kA, &b, &b);
-    expect_matrix_near(b, separate, 0);
+    expect_near(b, separate, 0);
 
     Vector v = {1, 2, 3};
     const Vector w = {4, -5, 6};
@@ -69,7 +57,7 @@ TEST(Math, OutputsMayAliasInputs) {
     Quaternion product;
     qt_mul(&q, &r, &product);
     qt_mul(&q, &r, &q);
-    expect_quat_near(q, product, 0);
+    expect_near(q, product, 0);
 }
 
 TEST(Math, AffineProductComposesPointTransforms) {
@@ -80,7 +68,7 @@ TEST(Math, AffineProductComposesPointTransforms) {
     mat_mul_point(&ab, &p, &via_product);
     mat_mul_point(&kB, &p, &via_b);
     mat_mul_point(&kA, &via_b, &via_both);
-    expect_vector_near(via_product, via_both, 1e-4f);
+    expect_near(via_product, via_both, 1e-4f);
 
     // m * T(v) moves the point by v before m.
     const Vector t = {1, 2, 3};
@@ -90,7 +78,7 @@ TEST(Math, AffineProductComposesPointTransforms) {
     mat_mul_point(&translated, &p, &moved);
     vec_add(&p, &t, &shifted);
     mat_mul_point(&kA, &shifted, &expected);
-    expect_vector_near(moved, expected, 1e-4f);
+    expect_near(moved, expected, 1e-4f);
 }
 
 TEST(Math, FrameInverseGivesFrameCoordinates) {
@@ -103,13 +91,13 @@ TEST(Math, FrameInverseGivesFrameCoordinates) {
     const Vector p = {-4, 6, -1};
     Vector local;
     mat_mul_normal(&inverse, &p, &local);
-    expect_vector_near(local, Vector{3, 4, -2}, 1e-6f);
+    expect_near(local, Vector{3, 4, -2}, 1e-6f);
 
     const Matrix singular = {1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0};
     EXPECT_EQ(mat_frame_inverse(&singular, &inverse), 13);
     Matrix identity;
     mat_identity(&identity);
-    expect_matrix_near(inverse, identity, 0);
+    expect_near(inverse, identity, 0);
 }
 
 TEST(Math, NormalizeKeepsZeroRows) {
@@ -117,7 +105,7 @@ TEST(Math, NormalizeKeepsZeroRows) {
     Matrix n;
     mat_normalize(&m, &n);
     const Matrix expected = {0.6f, 0, 0.8f, 7, 0, 0, 0, 8, 0, -1, 0, 9};
-    expect_matrix_near(n, expected, 1e-6f);
+    expect_near(n, expected, 1e-6f);
 }
 
 TEST(Math, QuaternionMatrixAgreesWithProduct) {
@@ -126,7 +114,7 @@ TEST(Math, QuaternionMatrixAgreesWithProduct) {
     Matrix m, expected;
     qt_to_matrix(&identity, &m);
     mat_identity(&expected);
-    expect_matrix_near(m, expected, 0);
+    expect_near(m, expected, 0);
 
     // A quarter turn about y takes z to x in a right-handed frame.
     Quaternion quarter;
@@ -147,36 +135,36 @@ TEST(Math, QuaternionMatrixAgreesWithProduct) {
     qt_to_matrix(&b, &mb);
     qt_to_matrix(&ab, &mab);
     mat_mul(&ma, &mb, &product);
-    expect_matrix_near(mab, product, 1e-5f);
+    expect_near(mab, product, 1e-5f);
 
     // The inverse undoes the rotation; for a non-unit quaternion too.
     Quaternion scaled, inverse, one;
     qt_scale(&a, 3.0f, &scaled);
     qt_inverse(&scaled, &inverse);
     qt_mul(&scaled, &inverse, &one);
-    expect_quat_near(one, identity, 1e-6f);
+    expect_near(one, identity, 1e-6f);
     qt_unit_conjugate(&scaled, &inverse);
     qt_mul(&a, &inverse, &one);
-    expect_quat_near(one, identity, 1e-6f);
+    expect_near(one, identity, 1e-6f);
 }
 
 TEST(Math, ExpAndLogOfPureQuaternions) {
     const Quaternion zero = {0, 0, 0, 0};
     Quaternion out;
     qt_exp(&zero, &out);
-    expect_quat_near(out, Quaternion{1, 0, 0, 0}, 0);
+    expect_near(out, Quaternion{1, 0, 0, 0}, 0);
     const Quaternion v = {0, 0, 0.5f, 0};
     qt_exp(&v, &out);
-    expect_quat_near(out, Quaternion{std::cos(0.5f), 0, std::sin(0.5f), 0}, 1e-7f);
+    expect_near(out, Quaternion{std::cos(0.5f), 0, std::sin(0.5f), 0}, 1e-7f);
     // w of 0 takes the quarter-turn angle.
     const Quaternion pure = {0, 0, 0, 2};
     qt_ln(&pure, &out);
-    expect_quat_near(out, Quaternion{0, 0, 0, 2 * kHalfPi}, 0);
+    expect_near(out, Quaternion{0, 0, 0, 2 * kHalfPi}, 0);
     // The rotation from a to itself has a zero logarithm.
     Quaternion a;
     qt_from_angle_axis(1.2f, 0, 0, 1, &a);
     qt_ln_dif(&a, &a, &out);
-    expect_quat_near(out, zero, 1e-6f);
+    expect_near(out, zero, 1e-6f);
 }
 
 TEST(Math, Slerp) {
@@ -184,28 +172,28 @@ TEST(Math, Slerp) {
     qt_from_angle_axis(0.4f, 0, 0, 1, &a);
     // Equal ends take the linear blend, which is the same quaternion.
     qt_slerp(&a, &a, 0, 0.3f, &out);
-    expect_quat_near(out, a, 1e-6f);
+    expect_near(out, a, 1e-6f);
 
     qt_from_angle_axis(1.4f, 0, 0, 1, &b);
     qt_slerp(&a, &b, 0, 0.5f, &out);
     Quaternion middle;
     qt_from_angle_axis(0.9f, 0, 0, 1, &middle);
-    expect_quat_near(out, middle, 1e-6f);
+    expect_near(out, middle, 1e-6f);
 
     // One spin passes once more around the full circle: at t = 0.5 the quaternion angle grows by
     // pi / 2, the rotation by pi.
     qt_slerp(&a, &b, 1, 0.5f, &out);
     Quaternion spun;
     qt_from_angle_axis(0.9f + kPi, 0, 0, 1, &spun);
-    expect_quat_near(out, spun, 1e-5f);
+    expect_near(out, spun, 1e-5f);
 
     // The short way to -b is the short way to b, up to sign.
     Quaternion negated, short_way;
     qt_scale(&b, -1, &negated);
     qt_slerp_short(&a, &negated, 0.5f, &short_way);
     qt_slerp_short(&a, &b, 0.5f, &out);
-    expect_quat_near(short_way, out, 1e-6f);
-    expect_quat_near(out, middle, 1e-6f);
+    expect_near(short_way, out, 1e-6f);
+    expect_near(out, middle, 1e-6f);
 }
 
 }  // namespace

@@ -4,7 +4,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
+#include <cstdio>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -25,6 +28,25 @@ inline std::vector<std::string> model_files(bool with_glmark2 = true) {
     }
     std::sort(files.begin(), files.end());
     return files;
+}
+
+// The whole file, or nothing when it cannot be read.
+inline std::vector<uint8_t> read_file(const std::string& path) {
+    std::vector<uint8_t> bytes;
+    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+        for (int c; (c = std::fgetc(file)) != EOF;) bytes.push_back(static_cast<uint8_t>(c));
+        std::fclose(file);
+    }
+    return bytes;
+}
+
+// A copy of `bytes` with 1 to 8 bytes at random offsets from `from` on set to random values.
+inline std::vector<uint8_t> damaged_copy(const std::vector<uint8_t>& bytes, size_t from, std::mt19937& random) {
+    std::vector<uint8_t> copy = bytes;
+    std::uniform_int_distribution<size_t> where(from, bytes.size() - 1);
+    for (int n = std::uniform_int_distribution<int>(1, 8)(random); n > 0; --n)
+        copy[where(random)] = static_cast<uint8_t>(std::uniform_int_distribution<int>(0, 255)(random));
+    return copy;
 }
 
 }  // namespace scene_test

@@ -12,6 +12,7 @@ using namespace scene;
 using scene_test::Bytes;
 using scene_test::chunk;
 using scene_test::file_3ds;
+using scene_test::load_world;
 
 namespace {
 
@@ -32,10 +33,6 @@ Bytes world_file() {
                     named("Sun", chunk(0x4600, Bytes().floats({1, 2, 3}))));
 }
 
-int load(const Bytes& file, Scene* scene) {
-    return kf_world_read_memory(file.data.data(), static_cast<uint32_t>(file.data.size()), scene);
-}
-
 class WorldApi : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -53,25 +50,18 @@ protected:
 };
 
 TEST_F(WorldApi, LoadsLeaveTheActiveSceneAlone) {
-    Camera camera{};
-    kf_use_camera(&camera);
-    Camera* current = nullptr;
-    EXPECT_EQ(kf_current_camera(&current), 0);
-    EXPECT_EQ(current, &camera);
-    kf_use_camera(nullptr);
-
     // Loaded while none is active: it becomes the active scene.
-    ASSERT_EQ(load(world_file(), first_), 0);
+    ASSERT_EQ(load_world(world_file(), first_), 0);
     WorldNode* node = nullptr;
     ASSERT_EQ(kf_find_name("Fold", &node), 0);
     ASSERT_NE(node, nullptr);
     EXPECT_EQ(node->type, WORLD_OBJECT);
 
     // Loaded while another is active: the other stays active, after success and failure alike.
-    ASSERT_EQ(load(file_3ds(folded_mesh("Other")), second_), 0);
+    ASSERT_EQ(load_world(file_3ds(folded_mesh("Other")), second_), 0);
     ASSERT_EQ(kf_find_name("Other", &node), 0);
     EXPECT_EQ(node, nullptr);
-    EXPECT_EQ(load(file_3ds(chunk(0x4110, Bytes().u16(9))), second_), KF_CORRUPTED);
+    EXPECT_EQ(load_world(file_3ds(chunk(0x4110, Bytes().u16(9))), second_), KF_CORRUPTED);
     EXPECT_EQ(second_->world, nullptr);
     ASSERT_EQ(kf_find_name("Fold", &node), 0);
     EXPECT_NE(node, nullptr);
@@ -86,7 +76,7 @@ TEST_F(WorldApi, Lookups) {
     EXPECT_EQ(kf_find_first(WORLD_OBJECT, &node), KF_NO_SCENE);
     kf_use_scene(first_);
     EXPECT_EQ(kf_find_id(0, &node), KF_NO_SCENE);  // no world yet
-    ASSERT_EQ(load(world_file(), first_), 0);
+    ASSERT_EQ(load_world(world_file(), first_), 0);
 
     ASSERT_EQ(kf_find_name("Camera01", &node), 0);
     EXPECT_EQ(node, nullptr);
@@ -113,7 +103,7 @@ TEST_F(WorldApi, Lookups) {
 }
 
 TEST_F(WorldApi, NormalsAfterLoad) {
-    ASSERT_EQ(load(world_file(), first_), 0);
+    ASSERT_EQ(load_world(world_file(), first_), 0);
     WorldNode* node = nullptr;
     kf_find_name("Fold", &node);
     ASSERT_NE(node, nullptr);
@@ -138,11 +128,11 @@ TEST_F(WorldApi, FreeingAndReloading) {
     EXPECT_EQ(kf_world_free(nullptr), KF_NULL);
     EXPECT_EQ(kf_world_free(first_), KF_NULL);
     EXPECT_EQ(kf_motion_free(first_), KF_NULL);
-    ASSERT_EQ(load(world_file(), first_), 0);
+    ASSERT_EQ(load_world(world_file(), first_), 0);
     // A second load replaces the first world; the sanitizer build checks that none of it leaks.
-    ASSERT_EQ(load(file_3ds(folded_mesh("Again")), first_), 0);
+    ASSERT_EQ(load_world(file_3ds(folded_mesh("Again")), first_), 0);
     EXPECT_EQ(first_->world, first_->world_tail);
-    ASSERT_EQ(load(world_file(), first_), 0);
+    ASSERT_EQ(load_world(world_file(), first_), 0);
     WorldNode* cam = nullptr;
     ASSERT_EQ(kf_find_name("Cam", &cam), 0);
     kf_use_camera(static_cast<Camera*>(cam->record));
@@ -182,10 +172,16 @@ TEST(WorldDump, Format) {
     Bytes tri;
     tri.u16(1).u16(0).u16(0).u16(0).u16(0x18);
     const Bytes mesh = named("Tri", chunk(0x4100, chunk(0x4110, Bytes().u16(1).floats({1, 2, 3})) + chunk(0x4120, tri)));
-    ASSERT_EQ(load(file_3ds(spot + mat + mesh), scene), 0);
+    ASSERT_EQ(load_world(file_3ds(spot + mat + mesh), scene), 0);
     testing::internal::CaptureStdout();
     kf_dump_world();
+    const auto map = [](const std::string& kind, const std::string& file, const std::string& flags) {
+        return "  " + kind + " map:\n    filename:  " + file + "\n    flags:     " + flags +
+               "\n    1/u scale:     0.000\n    1/v scale:     0.000\n    u offset:      0.000\n"
+               "    v offset:      0.000\n    angle:         0.000\n";
+    };
     const std::string expected =
+        std::string() +
         "<<start of world tree>>\n\n"
         "<<spot light>> name: Spot, id: 0\n"
         "  parents:     -1, -1\n"
@@ -206,31 +202,8 @@ TEST(WorldDump, Format) {
         "  transparency:              0.000\n"
         "  trans. falloff:            0.000\n"
         "  reflection blur:           0.000\n"
-        "  self illumination:         0.000\n"
-        "  texture map:\n"
-        "    filename:  T.TGA\n"
-        "    flags:     mirror negative \n"
-        "    1/u scale:     0.000\n"
-        "    1/v scale:     0.000\n"
-        "    u offset:      0.000\n"
-        "    v offset:      0.000\n"
-        "    angle:         0.000\n"
-        "  bump map:\n"
-        "    filename:  (null)\n"
-        "    flags:     \n"
-        "    1/u scale:     0.000\n"
-        "    1/v scale:     0.000\n"
-        "    u offset:      0.000\n"
-        "    v offset:      0.000\n"
-        "    angle:         0.000\n"
-        "  reflection map:\n"
-        "    filename:  (null)\n"
-        "    flags:     \n"
-        "    1/u scale:     0.000\n"
-        "    1/v scale:     0.000\n"
-        "    u offset:      0.000\n"
-        "    v offset:      0.000\n"
-        "    angle:         0.000\n"
+        "  self illumination:         0.000\n" +
+        map("texture", "T.TGA", "mirror negative ") + map("bump", "(null)", "") + map("reflection", "(null)", "") +
         "\n"
         "<<object>> name: Tri, id: 2\n"
         "  parent:      -1\n"

@@ -3,8 +3,6 @@
 // must hold together.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -14,16 +12,6 @@
 using namespace scene;
 
 namespace {
-
-std::vector<uint8_t> read_file(const std::string& path) {
-    std::vector<uint8_t> bytes;
-    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
-        int c;
-        while ((c = std::fgetc(file)) != EOF) bytes.push_back(static_cast<uint8_t>(c));
-        std::fclose(file);
-    }
-    return bytes;
-}
 
 // Faces name vertices of their own object; material pointers name materials with the face's id.
 void expect_consistent(const Scene* scene) {
@@ -61,7 +49,7 @@ protected:
         // One file laid out as usual, one without a mesh version chunk.
         for (const std::string& path : scene_test::model_files())
             if (path.find("/test1.3ds") != std::string::npos || path.find("/cube.3ds") != std::string::npos)
-                files_.push_back(read_file(path));
+                files_.push_back(scene_test::read_file(path));
         if (files_.empty()) GTEST_SKIP() << "neither assimp-testmodels nor glmark2-data installed";
     }
     void TearDown() override {
@@ -87,14 +75,10 @@ TEST_F(WorldFuzz, EveryTruncation) {
 
 TEST_F(WorldFuzz, RandomByteChanges) {
     std::mt19937 random(20261206);
-    std::uniform_int_distribution<int> how_many(1, 8);
-    std::uniform_int_distribution<int> value(0, 255);
     for (int round = 0; round < 4000; ++round) {
-        const std::vector<uint8_t>& bytes = files_[static_cast<size_t>(round) % files_.size()];
-        std::uniform_int_distribution<size_t> where(0, bytes.size() - 1);
-        std::vector<uint8_t> damaged = bytes;
-        for (int n = how_many(random); n > 0; --n) damaged[where(random)] = static_cast<uint8_t>(value(random));
         SCOPED_TRACE(round);
+        const std::vector<uint8_t> damaged =
+            scene_test::damaged_copy(files_[static_cast<size_t>(round) % files_.size()], 0, random);
         load_damaged(scene_, damaged, damaged.size());
         if (HasFatalFailure()) return;
     }
