@@ -19,6 +19,7 @@
 #include "display/palette.h"
 #include "display/surface.h"
 #include "platform/platform.h"
+#include "support.h"
 
 namespace display {
 namespace {
@@ -47,18 +48,6 @@ std::vector<uint32_t> read_png(const std::string& path, uint32_t& width, uint32_
   height = image.height;
   png_image_free(&image);
   return pixels;
-}
-
-// A 320 x 200 ARGB8888 frame with every channel varying, so swapped channels or rows show.
-void paint(Surface& surface, uint32_t seed) {
-  auto* base = static_cast<uint8_t*>(surface.lock(1));
-  ASSERT_NE(base, nullptr);
-  for (int32_t y = 0; y < surface.height(); ++y) {
-    auto* row = reinterpret_cast<uint32_t*>(base + y * surface.pitch());
-    for (int32_t x = 0; x < surface.width(); ++x)
-      row[x] = 0xFF000000u | ((x * 7 + seed) & 0xFF) << 16 | ((y * 13 + seed) & 0xFF) << 8 | ((x ^ y) & 0xFF);
-  }
-  surface.unlock();
 }
 
 TEST_F(HeadlessConsoleTest, FactoryOrderAndOpenChecks) {
@@ -174,16 +163,14 @@ TEST_F(HeadlessConsoleTest, CapturedFramesDecodeToThePresentedSurface) {
 
   std::vector<std::vector<uint32_t>> shown;
   for (uint32_t seed : {0u, 101u}) {
-    paint(frame, seed);
+    // Every channel varies, so swapped channels or rows show.
+    paint(frame, [seed](int32_t x, int32_t y) {
+      return 0xFF000000u | ((x * 7 + seed) & 0xFF) << 16 | ((y * 13 + seed) & 0xFF) << 8 |
+             ((x ^ y) & 0xFF);
+    });
     platform::sleep_ms(30);
     ASSERT_TRUE(frame.update());
-    auto* base = static_cast<uint8_t*>(frame.lock(1));
-    std::vector<uint32_t> pixels;
-    for (int32_t y = 0; y < 200; ++y) {
-      auto* row = reinterpret_cast<uint32_t*>(base + y * frame.pitch());
-      pixels.insert(pixels.end(), row, row + 320);
-    }
-    frame.unlock();
+    const std::vector<uint32_t> pixels = pixels_of(frame);
     shown.push_back(pixels);
     EXPECT_EQ(headless::last_frame().pixels, pixels);
   }
@@ -247,10 +234,7 @@ TEST_F(HeadlessConsoleTest, VideoCaptureFeedsFramesAtTheirTimes) {
   // four times, and the last once more when the capture ends.
   const uint32_t colours[] = {0x00112233, 0x00445566, 0x00778899};
   for (uint32_t colour : colours) {
-    auto* base = static_cast<uint8_t*>(frame.lock(1));
-    for (int y = 0; y < 4; ++y)
-      for (int x = 0; x < 8; ++x) reinterpret_cast<uint32_t*>(base + y * frame.pitch())[x] = colour;
-    frame.unlock();
+    paint(frame, [colour](int32_t, int32_t) { return colour; });
     ASSERT_TRUE(frame.update());
     platform::sleep_ms(colour == colours[0] ? 30 : 70);
   }

@@ -21,6 +21,7 @@
 #include "display/sdl/sdl_console.h"
 #include "display/surface.h"
 #include "platform/platform.h"
+#include "support.h"
 
 namespace display {
 namespace {
@@ -100,16 +101,6 @@ uint32_t pattern(int32_t x, int32_t y) {
   return static_cast<uint32_t>(((x * 5) & 0xFF) << 16 | ((y * 7) & 0xFF) << 8 | ((x * 3 + y * 11) & 0xFF));
 }
 
-void paint_pattern(Surface& surface) {
-  auto* base = static_cast<uint8_t*>(surface.lock(1));
-  ASSERT_NE(base, nullptr);
-  for (int32_t y = 0; y < 200; ++y) {
-    auto* row = reinterpret_cast<uint32_t*>(base + y * surface.pitch());
-    for (int32_t x = 0; x < 320; ++x) row[x] = pattern(x, y);
-  }
-  surface.unlock();
-}
-
 // Pumps the window, as the intro's waits do, until the condition holds or a few seconds pass.
 template <typename Condition>
 bool pump_until(Console& console, Condition condition) {
@@ -170,7 +161,7 @@ TEST_F(SdlConsoleTest, WindowShowsTheTitleAndThePresentedFrameScaled) {
 
   Surface frame(&console.impl(), 320, 200, Format(ARGB8888), 30, -1, -1, -1);
   ASSERT_TRUE(frame.ok());
-  paint_pattern(frame);
+  paint(frame, pattern);
   ASSERT_TRUE(frame.update());
 
   Grab shown;
