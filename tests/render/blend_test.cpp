@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <random>
-#include <string>
 #include <vector>
 
 #include "display/surface.h"
@@ -60,9 +59,8 @@ TEST(BlendFrames, EachModeMixesWithTheShiftedSecondFrame) {
                             {6, 3, 0, display::BOTTOM_UP},    {1, 3, 0, display::TOP_DOWN}};
   for (int32_t mode : {1, 2, 3, 1001, 1002, 1003, 77}) {
     for (const Layout& l : layouts) {
-      const std::string what = "mode " + std::to_string(mode) + ", " + std::to_string(l.width) +
-                               "x" + std::to_string(l.height) + " gap " + std::to_string(l.gap) +
-                               " order " + std::to_string(l.order);
+      SCOPED_TRACE(testing::Message() << "mode " << mode << ", " << l.width << "x" << l.height
+                                      << " gap " << l.gap << " order " << l.order);
       Surface frame(l.width, l.height, argb, -1, l.order, l.gap);
       Surface second(l.width, l.height, argb, -1, l.order, l.gap);
       std::vector<uint32_t> f(l.width * l.height), s(f.size());
@@ -71,7 +69,7 @@ TEST(BlendFrames, EachModeMixesWithTheShiftedSecondFrame) {
       Fill(frame, f);
       Fill(second, s);
       render::frameBlendMode = mode;
-      ASSERT_TRUE(render::BlendFrames(frame, second)) << what;
+      ASSERT_TRUE(render::BlendFrames(frame, second));
       const std::vector<uint32_t> out = Read(frame);
       const int shift = ShiftOf(mode);
       const bool pairs = mode >= 1001 && mode <= 1003;
@@ -81,10 +79,9 @@ TEST(BlendFrames, EachModeMixesWithTheShiftedSecondFrame) {
           // Picture order runs on into the next row; past the end stands the last pixel.
           const uint32_t sp = s[std::min(i + shift, s.size() - 1)];
           const bool left_out = pairs && l.width % 2 == 1 && x == l.width - 1;
-          ASSERT_EQ(out[i], left_out ? f[i] : Expected(mode, sp, f[i]))
-              << what << " at " << x << "," << y;
+          ASSERT_EQ(out[i], left_out ? f[i] : Expected(mode, sp, f[i])) << x << "," << y;
         }
-      EXPECT_EQ(Read(second), s) << what;
+      EXPECT_EQ(Read(second), s);
     }
   }
   render::frameBlendMode = 0;
