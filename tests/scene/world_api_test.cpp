@@ -152,15 +152,12 @@ TEST(WorldErrors, Texts) {
     for (int code : {0, 16, 256, -1}) EXPECT_STREQ(kf_error_text(code), "internal error") << code;
 }
 
-TEST(WorldDump, Format) {
-    kf_startup(0);
+TEST_F(WorldApi, DumpFormat) {
     testing::internal::CaptureStdout();
     kf_dump_world();
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "error: scene not loaded.\n");
 
-    Scene* scene = nullptr;
-    ASSERT_EQ(kf_scene_new(&scene), 0);
-    kf_use_scene(scene);
+    kf_use_scene(first_);
     testing::internal::CaptureStdout();
     kf_dump_world();
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "error: null world tree.\n");
@@ -172,7 +169,7 @@ TEST(WorldDump, Format) {
     Bytes tri;
     tri.u16(1).u16(0).u16(0).u16(0).u16(0x18);
     const Bytes mesh = named("Tri", chunk(0x4100, chunk(0x4110, Bytes().u16(1).floats({1, 2, 3})) + chunk(0x4120, tri)));
-    ASSERT_EQ(load_world(file_3ds(spot + mat + mesh), scene), 0);
+    ASSERT_EQ(load_world(file_3ds(spot + mat + mesh), first_), 0);
     testing::internal::CaptureStdout();
     kf_dump_world();
     const auto map = [](const std::string& kind, const std::string& file, const std::string& flags) {
@@ -225,8 +222,6 @@ TEST(WorldDump, Format) {
         "\n"
         "<<end of world tree>>\n";
     EXPECT_EQ(testing::internal::GetCapturedStdout(), expected);
-    kf_scene_delete(scene);
-    kf_shutdown();
 }
 
 }  // namespace
