@@ -282,10 +282,8 @@ TEST_F(HeadlessConsoleTest, IndexedDisplayShowsThroughItsPalette) {
   ASSERT_TRUE(frame.palette(std::make_shared<Palette>()));
   std::memcpy(frame.palette()->lock(), palette.entries(), sizeof entries[0] * 256);
   frame.palette()->unlock();
-  auto* pixels = static_cast<uint8_t*>(frame.lock(1));
   const uint8_t indices[8] = {0, 1, 2, 3, 250, 251, 254, 255};
-  for (int y = 0; y < 2; ++y) std::memcpy(pixels + y * frame.pitch(), indices + 4 * y, 4);
-  frame.unlock();
+  paint(frame, [&](int32_t x, int32_t y) { return indices[4 * y + x]; });
 
   ASSERT_TRUE(frame.update());
   headless::Frame shown = headless::last_frame();

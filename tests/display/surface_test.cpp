@@ -2,32 +2,17 @@
 // conversion in place, presentation on a host, palettes and locks.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <vector>
 
 #include "display/surface.h"
+#include "support.h"
 
 namespace display {
 namespace {
 
-uint32_t get(Surface& s, int32_t x, int32_t y) {
-  const uint8_t* p = static_cast<uint8_t*>(s.lock()) + y * s.pitch() + x * s.format().bytes;
-  uint32_t v = 0;
-  std::memcpy(&v, p, s.format().bytes);
-  s.unlock();
-  return v;
-}
-
-void put(Surface& s, int32_t x, int32_t y, uint32_t v) {
-  uint8_t* p = static_cast<uint8_t*>(s.lock()) + y * s.pitch() + x * s.format().bytes;
-  std::memcpy(p, &v, s.format().bytes);
-  s.unlock();
-}
-
 // A pattern that tells every pixel apart.
 void fill(Surface& s) {
-  for (int32_t y = 0; y < s.height(); ++y)
-    for (int32_t x = 0; x < s.width(); ++x) put(s, x, y, 0xFF000000u | uint32_t(y) << 12 | uint32_t(x));
+  paint(s, [](int32_t x, int32_t y) { return 0xFF000000u | uint32_t(y) << 12 | uint32_t(x); });
 }
 
 // A console that records what its surfaces ask of it.

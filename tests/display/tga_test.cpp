@@ -15,6 +15,7 @@
 #include "archive/archive.h"
 #include "archive/writer.h"
 #include "display/surface.h"
+#include "support.h"
 
 namespace display {
 namespace {
@@ -190,21 +191,19 @@ class Tga : public ::testing::Test {
     ASSERT_EQ(colour.height, s.height()) << stem;
     Pnm alpha = check_alpha ? read_pnm(dir_ + "/" + stem + ".pgm") : Pnm();
     ASSERT_TRUE(s.convert(Format(ARGB8888))) << stem;
-    const uint8_t* top = static_cast<uint8_t*>(s.lock());
     for (int y = 0; y < s.height(); ++y) {
       for (int x = 0; x < s.width(); ++x) {
-        const uint8_t* p = top + y * s.pitch() + 4 * x;
+        const uint32_t p = get(s, x, y);
         const uint8_t* t = &colour.samples[3 * (y * colour.width + x)];
         for (int c = 0; c < 3; ++c) {
           const int want = colour.maxval == 31 ? ((31 * (t[c] << 3)) / 255) << 3 : t[c];
-          ASSERT_EQ(p[2 - c], want) << stem << " at " << x << "," << y << " channel " << c;
+          ASSERT_EQ(p >> 8 * (2 - c) & 0xFF, uint32_t(want)) << stem << " at " << x << "," << y << " channel " << c;
         }
         if (check_alpha) {
-          ASSERT_EQ(p[3], alpha.samples[y * alpha.width + x]) << stem;
+          ASSERT_EQ(p >> 24, alpha.samples[y * alpha.width + x]) << stem;
         }
       }
     }
-    s.unlock();
   }
 
   std::string dir_;
