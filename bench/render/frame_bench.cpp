@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "archive/archive.h"
-#include "frame_support.h"
+#include "support.h"
 #include "intro/scenes.h"
 #include "render/blend.h"
 #include "render/optimize.h"
@@ -23,8 +23,8 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using frametest::kHeight;
-using frametest::kWidth;
+using rendertest::kHeight;
+using rendertest::kWidth;
 
 double Median(std::vector<double> v) {
   std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
@@ -155,10 +155,10 @@ void BM_IntroScene(benchmark::State& state, const char* member) {
 
 // 2,000 faces of every material kind, over one another at random depths, two flares, blend 1002.
 void BM_HandBuiltScene(benchmark::State& state) {
-  frametest::TestScene t;
-  const std::vector<uint32_t> texture = frametest::CoordinateTexture();
-  const std::vector<uint32_t> mapped = frametest::CoordinateTexture(0x80);
-  const std::vector<uint32_t> shaded = frametest::ShadedTexture(7);
+  rendertest::TestScene t;
+  const std::vector<uint32_t> texture = rendertest::CoordinateTexture();
+  const std::vector<uint32_t> mapped = rendertest::CoordinateTexture(0x80);
+  const std::vector<uint32_t> shaded = rendertest::ShadedTexture(7);
   const std::vector<uint32_t> sprite(64 * 64, 0x00080808);
   render::flares = 3;
   render::flareSprite = sprite.data();
@@ -179,7 +179,7 @@ void BM_HandBuiltScene(benchmark::State& state) {
     const float z = 100.0f + 300.0f * unit(rng);
     scene::Object* o = t.Triangle(
         materials[i % 8],
-        frametest::Front(10 + 300 * unit(rng), 5 + 170 * unit(rng), 2 + 10 * unit(rng), z),
+        rendertest::Front(10 + 300 * unit(rng), 5 + 170 * unit(rng), 2 + 10 * unit(rng), z),
         {0.3f, -0.2f, -0.93f}, 20 + 200 * unit(rng), 20 + 200 * unit(rng));
     for (int k = 0; k < 3; ++k) o->vertices[k].intensity = 100.5f;
   }
