@@ -10,8 +10,9 @@ void usage(std::FILE* out) {
     std::fprintf(out,
                  "usage: kfdump FILE.3ds\n"
                  "Reads a 3D Studio file with the scene library and prints its world tree\n"
-                 "(cameras, lights, meshes, materials) and its keyframer tree (frame range,\n"
-                 "animated nodes with their tracks and keys) on standard output.\n"
+                 "(cameras, lights, meshes, materials) as the keyframer leaves it at frame 0,\n"
+                 "then its keyframer tree (frame range, animated nodes with their tracks and\n"
+                 "keys) on standard output.\n"
                  "Exit status 0, or 1 with the library's error text on standard error.\n");
 }
 
@@ -37,8 +38,11 @@ int main(int argc, char** argv) {
         return 1;
     }
     scene::kf_use_scene(loaded);
-    scene::kf_dump_world();
+    // The keyframer adds dummies and the ambient colour to the world and links, places and moves
+    // its records, so the world is printed after both reads (as the world read left it when the
+    // keyframer cannot be read).
     error = scene::kf_motion_read(path, loaded);
+    scene::kf_dump_world();
     if (error)
         std::fprintf(stderr, "kfdump: %s: keyframer: %s\n", path, scene::kf_error_text(error));
     else
