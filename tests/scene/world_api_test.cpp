@@ -1,5 +1,5 @@
-// The world half of the scene API: loading and the active scene, lookups, normals, freeing, error
-// texts and the world dump.
+// The world half of the scene API: loading and the active scene, lookups, normals, freeing and
+// the world dump.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -142,14 +142,6 @@ TEST_F(WorldApi, FreeingAndReloading) {
     EXPECT_EQ(current, nullptr);  // freed with its world
     EXPECT_EQ(first_->world, nullptr);
     EXPECT_EQ(first_->world_tail, nullptr);
-}
-
-TEST(WorldErrors, Texts) {
-    EXPECT_STREQ(kf_error_text(1), "not enough memory");
-    EXPECT_STREQ(kf_error_text(3), "corrupted file");
-    EXPECT_STREQ(kf_error_text(4), "unsupported version");
-    EXPECT_STREQ(kf_error_text(15), "object already exist");
-    for (int code : {0, 16, 256, -1}) EXPECT_STREQ(kf_error_text(code), "internal error") << code;
 }
 
 TEST_F(WorldApi, DumpFormat) {
