@@ -22,6 +22,9 @@ constexpr uint16_t CHUNK_MESH = 0x3D3D;
 constexpr uint16_t CHUNK_MESH_VERSION = 0x3D3E;
 
 struct ChunkReader;
+// Each reader's own lookups, built for one read.
+struct WorldLookups;
+struct MotionLookups;
 
 // Returns an error code; 0 lets the loop go on.
 using ChunkHandler = int (*)(ChunkReader& reader);
@@ -55,6 +58,8 @@ struct ChunkReader {
     uint32_t current_type;  // WORLD_* of `current`, 0 when none
     void* current;          // the record that later chunks fill
     int32_t counter;        // world ids, or keyframer node ids
+    WorldLookups* world_lookups;    // set by the world reader for its read
+    MotionLookups* motion_lookups;  // set by the keyframer reader for its read
     char name[kNameSize];
 
     uint32_t remaining() const { return limit - pos; }
@@ -107,7 +112,9 @@ int kf_check_version(const uint8_t* data, uint32_t size);
 // be opened or read, KF_NO_MEMORY, KF_CORRUPTED for files beyond 4 GB.
 int kf_load_file(const char* name, uint8_t** data, uint32_t* size);
 
-// The two readers; the reader is set up by kf_reader_begin with the active scene as target.
+// The two readers; the reader is set up by kf_reader_begin with the active scene as target. The
+// keyframer reader keeps its changes to the world with the scene (kf_keep_world_changes); the
+// caller undoes them when the read fails.
 int kf_read_3ds_world(ChunkReader& reader);
 int kf_read_3ds_motion(ChunkReader& reader);
 

@@ -54,31 +54,36 @@ void evaluate_object(const KeyframerNode* node, float frame) {
     mat_mul(&rotation, &scale, &object->matrix);
 }
 
+// A camera, light or target without position keys starts from its own place every frame, not from
+// where the hierarchy moved it the frame before.
+void place(const KeyframerNode* node, float frame, Vector* position) {
+    if (kf_track_vector(track_of(node, SLOT_POSITION), frame, position) != KF_OK)
+        *position = node->local;
+}
+
 void evaluate_node(const KeyframerNode* node, float frame) {
     switch (node->type) {
         case NODE_CAMERA: {
             Camera* camera = static_cast<Camera*>(node->record);
-            kf_track_vector(track_of(node, SLOT_POSITION), frame, &camera->position);
+            place(node, frame, &camera->position);
             kf_track_scalar(track_of(node, SLOT_FOV), frame, &camera->fov);
             kf_track_scalar(track_of(node, SLOT_CAMERA_ROLL), frame, &camera->roll);
             break;
         }
         case NODE_CAMERA_TARGET:
-            kf_track_vector(track_of(node, SLOT_POSITION), frame,
-                            &static_cast<Camera*>(node->record)->target);
+            place(node, frame, &static_cast<Camera*>(node->record)->target);
             break;
         case NODE_OMNI_LIGHT:
         case NODE_SPOT_LIGHT: {
             Light* light = static_cast<Light*>(node->record);
-            kf_track_vector(track_of(node, SLOT_POSITION), frame, &light->position);
+            place(node, frame, &light->position);
             kf_track_color(track_of(node, SLOT_COLOR), frame, &light->color);
             if (node->type == NODE_SPOT_LIGHT)
                 kf_track_scalar(track_of(node, SLOT_SPOT_ROLL), frame, &light->roll);
             break;
         }
         case NODE_LIGHT_TARGET:
-            kf_track_vector(track_of(node, SLOT_POSITION), frame,
-                            &static_cast<Light*>(node->record)->target);
+            place(node, frame, &static_cast<Light*>(node->record)->target);
             break;
         case NODE_AMBIENT:
             kf_track_color(track_of(node, SLOT_AMBIENT_COLOR), frame,

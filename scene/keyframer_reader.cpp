@@ -6,6 +6,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <new>
+#include <string>
+#include <unordered_map>
 
 #include "scene/chunks.h"
 #include "scene/kf.h"
@@ -13,6 +16,18 @@
 #include "scene/tracks.h"
 
 namespace scene {
+
+// Built once per read so that each node header, track and morph key costs the same whatever the
+// size of the world and of the keyframer.
+struct MotionLookups {
+    // The first record of each name, by type (index: bit number of the WORLD_* type) and of any
+    // type, as the world read named them. Nodes name the meshes, lights and cameras of the world
+    // read; the records the keyframer itself adds are not looked up by name.
+    std::unordered_map<std::string, void*> records[5];
+    std::unordered_map<std::string, void*> any;
+    std::unordered_map<int32_t, KeyframerNode*> last_node;  // by node id
+};
+
 namespace {
 
 enum : uint16_t {
@@ -125,16 +140,48 @@ Object* current_object(ChunkReader& r) {
     return r.current_type == WORLD_OBJECT ? static_cast<Object*>(r.current) : nullptr;
 }
 
+int type_index(uint32_t world_type) {
+    for (int i = 0; i < 5; ++i)
+        if (world_type == 1u << i) return i;
+    return -1;
+}
+
+int build_lookups(const Scene* scene, MotionLookups* lookups) {
+    try {
+        for (const WorldNode* node = scene->world; node != nullptr; node = node->next) {
+            const int index = type_index(node->type);
+            if (index < 0 || node->record == nullptr) continue;
+            const char* name = kf_record_head(node->record)->name;
+            if (name == nullptr) continue;
+            lookups->records[index].emplace(name, node->record);
+            lookups->any.emplace(name, node->record);
+        }
+    } catch (const std::bad_alloc&) {
+        return KF_NO_MEMORY;
+    }
+    return KF_OK;
+}
+
+void* find(const std::unordered_map<std::string, void*>& names, const char* name) {
+    try {
+        const auto found = names.find(name);
+        return found != names.end() ? found->second : nullptr;
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
 // First world record of the given type and name. Restricting the type keeps a node from binding to,
 // say, a material that shares its object's name and then being written through the wrong record.
-void* find_record(uint32_t world_type, const char* name) {
-    WorldNode* node = nullptr;
-    kf_find_first(world_type, &node);
-    for (; node != nullptr; kf_find_next(world_type, &node)) {
-        const char* record_name = kf_record_head(node->record)->name;
-        if (record_name != nullptr && std::strcmp(record_name, name) == 0) return node->record;
-    }
-    return nullptr;
+void* find_record(ChunkReader& r, uint32_t world_type, const char* name) {
+    const int index = type_index(world_type);
+    return index >= 0 ? find(r.motion_lookups->records[index], name) : nullptr;
+}
+
+KeyframerNode* last_node(ChunkReader& r, int32_t id) {
+    const auto& nodes = r.motion_lookups->last_node;
+    const auto found = nodes.find(id);
+    return found != nodes.end() ? found->second : nullptr;
 }
 
 // Appends a record the keyframer creates to the world, which then owns it; on failure (including
@@ -176,8 +223,9 @@ int node_record(ChunkReader& r, const NodeKind& kind, void** record) {
     if (kind.node_type == NODE_OBJECT && std::strcmp(r.name, kDummyName) == 0)
         return new_dummy(r, record);
     const char* name = std::strcmp(r.name, kCameraTargetName) == 0 ? kCameraTargetCamera : r.name;
-    *record = find_record(kind.world_type, name);
-    return *record != nullptr ? KF_OK : KF_NO_RECORD;
+    *record = find_record(r, kind.world_type, name);
+    if (*record == nullptr) return KF_NO_RECORD;
+    return kf_save_record(r.scene, kind.world_type, *record);
 }
 
 void write_parent_link(const NodeKind& kind, void* record, int32_t parent, uint16_t flags1) {
@@ -196,31 +244,48 @@ void write_parent_link(const NodeKind& kind, void* record, int32_t parent, uint1
     }
 }
 
-// Appends a node and links it under every earlier node whose id is its parent index, so children
-// stand in reverse file order. A node never becomes its own parent: an index naming the node's own
-// id links it under earlier nodes of that id only, and as nodes only ever hang under earlier ones
-// the hierarchy has no loops.
-int kf_add_node(Scene* scene, uint32_t type, int32_t id, int32_t parent_index, TrackSet* tracks,
+// The place a camera, light or target node starts every evaluation from.
+Vector local_position(uint32_t node_type, const void* record) {
+    switch (node_type) {
+        case NODE_CAMERA: return static_cast<const Camera*>(record)->position;
+        case NODE_CAMERA_TARGET: return static_cast<const Camera*>(record)->target;
+        case NODE_OMNI_LIGHT:
+        case NODE_SPOT_LIGHT: return static_cast<const Light*>(record)->position;
+        case NODE_LIGHT_TARGET: return static_cast<const Light*>(record)->target;
+    }
+    return Vector{0.0f, 0.0f, 0.0f};
+}
+
+// Appends a node and links it under `parent`, the last earlier node whose id is its parent index,
+// so children stand in reverse file order. A node never becomes its own parent: the parent is
+// looked up before the node is numbered, and as nodes only ever hang under earlier ones the
+// hierarchy has no loops. Each node stands in one parent's child list only, even when several
+// earlier nodes share the id.
+int kf_add_node(ChunkReader& r, uint32_t type, KeyframerNode* parent, TrackSet* tracks,
                 void* record) {
+    Scene* scene = r.scene;
     KeyframerNode* node = static_cast<KeyframerNode*>(std::calloc(1, sizeof(KeyframerNode)));
     if (node == nullptr) return KF_NO_MEMORY;
     node->type = type;
-    node->id = id;
+    node->id = r.counter;
     node->tracks = tracks;
     node->record = record;
-    if (parent_index != -1) {
-        for (KeyframerNode* parent = scene->keyframer; parent != nullptr; parent = parent->next) {
-            if (parent->id != parent_index) continue;
-            node->parent = parent;
-            if (parent->child != nullptr) node->sibling = parent->child;
-            parent->child = node;
-        }
+    node->local = local_position(type, record);
+    if (parent != nullptr) {
+        node->parent = parent;
+        node->sibling = parent->child;
+        parent->child = node;
     }
     if (scene->keyframer_tail != nullptr)
         scene->keyframer_tail->next = node;
     else
         scene->keyframer = node;
     scene->keyframer_tail = node;
+    try {
+        r.motion_lookups->last_node[node->id] = node;
+    } catch (const std::bad_alloc&) {
+        return KF_NO_MEMORY;
+    }
     return KF_OK;
 }
 
@@ -257,18 +322,15 @@ int node_header(ChunkReader& r) {
     const int32_t parent_index = static_cast<int16_t>(r.u16());
     if (r.failed) return KF_CORRUPTED;
 
-    int32_t parent_id = -1;
-    if (parent_index != -1) {
-        for (const KeyframerNode* n = r.scene->keyframer; n != nullptr; n = n->next)
-            if (n->id == parent_index) parent_id = kf_record_head(n->record)->id;
-    }
-    write_parent_link(*kind, record, parent_id, flags1);
+    KeyframerNode* parent = parent_index != -1 ? last_node(r, parent_index) : nullptr;
+    write_parent_link(*kind, record, parent ? kf_record_head(parent->record)->id : -1, flags1);
 
     TrackSet* tracks = static_cast<TrackSet*>(std::calloc(1, sizeof(TrackSet)));
     if (tracks == nullptr) return KF_NO_MEMORY;
-    if (const int error =
-            kf_add_node(r.scene, kind->node_type, r.counter, parent_index, tracks, record)) {
-        std::free(tracks);
+    if (const int error = kf_add_node(r, kind->node_type, parent, tracks, record)) {
+        // Once the node is in the list, the list owns the tracks.
+        if (r.scene->keyframer_tail == nullptr || r.scene->keyframer_tail->tracks != tracks)
+            std::free(tracks);
         return error;
     }
     if (kind->node_type == NODE_OBJECT) {
@@ -282,20 +344,15 @@ int instance_name(ChunkReader& r) {
     r.read_name();
     Object* object = current_object(r);
     if (object == nullptr) return KF_OK;
-    char* copy = kf_copy_name(r.name);
-    if (copy == nullptr) return KF_NO_MEMORY;
-    std::free(object->name);
-    object->name = copy;
-    return KF_OK;
+    return kf_rename_object(r.scene, object, r.name);
 }
 
+// The last pivot given wins; it comes off the vertices once, at the end of the read.
 int pivot(ChunkReader& r) {
     const Vector p = r.vector_yz();
     Object* object = current_object(r);
     if (object == nullptr || r.failed) return KF_OK;
     object->pivot = p;
-    for (int32_t i = 0; i < object->vertex_count; ++i)
-        vec_sub(&object->vertices[i].vert, &p, &object->vertices[i].vert);
     return KF_OK;
 }
 
@@ -327,10 +384,8 @@ int kf_add_key(Track* track, Key* key, float frame) {
 // Puts the track into its slot of the last node with that id: the node whose header it follows,
 // also when an id chunk has given an earlier node the same id. A track no node can take is freed,
 // and so is one it replaces.
-void kf_bind_track(Scene* scene, int kind, int32_t id, Track* track) {
-    KeyframerNode* owner = nullptr;
-    for (KeyframerNode* node = scene->keyframer; node != nullptr; node = node->next)
-        if (node->id == id) owner = node;
+void kf_bind_track(ChunkReader& r, int kind, int32_t id, Track* track) {
+    KeyframerNode* owner = last_node(r, id);
     const int slot = owner != nullptr ? slot_of(owner->type, kind) : -1;
     if (slot < 0) {
         free_track(track);
@@ -395,10 +450,9 @@ int read_key_data(ChunkReader& r, TrackKind kind, Key* key, int index, RotationS
         case KIND_MORPH: {
             r.read_name();
             if (r.failed) return KF_CORRUPTED;
-            WorldNode* target = nullptr;
-            kf_find_name(r.name, &target);
+            const void* target = find(r.motion_lookups->any, r.name);
             if (target == nullptr) return KF_NO_RECORD;
-            kf_set_key_target(key, kf_record_head(target->record)->id);
+            kf_set_key_target(key, kf_record_head(target)->id);
             break;
         }
         case KIND_HIDE: key->value[0] = index % 2 == 0 ? 1.0f : 0.0f; break;
@@ -452,7 +506,7 @@ int track_chunk(ChunkReader& r) {
         kf_spline_init_rot(track);
     else if (format->kind != KIND_MORPH && format->kind != KIND_HIDE)
         kf_spline_init(track);
-    kf_bind_track(r.scene, format->kind, r.counter, track);
+    kf_bind_track(r, format->kind, r.counter, track);
     return KF_OK;
 }
 
@@ -490,7 +544,9 @@ int read_motion(const uint8_t* data, uint32_t size, Scene* scene) {
     if (scene == nullptr || (data == nullptr && size > 0)) return KF_NULL;
     if (scene->world == nullptr) return KF_NO_SCENE;
     Scene* remembered = active_scene;
-    kf_motion_free(scene);  // a second read replaces the keyframer instead of doubling it
+    // A read replaces the keyframer and its changes to the world instead of adding to them.
+    kf_motion_free(scene);
+    kf_undo_world_changes(scene);
     active_scene = scene;
     ChunkReader reader;
     kf_reader_begin(reader, data, size, scene);
@@ -498,6 +554,7 @@ int read_motion(const uint8_t* data, uint32_t size, Scene* scene) {
     if (error) {
         if (remembered) active_scene = remembered;
         kf_motion_free(scene);
+        kf_undo_world_changes(scene);
         return error;
     }
     kf_goto_frame(0.0f);
@@ -510,10 +567,19 @@ int read_motion(const uint8_t* data, uint32_t size, Scene* scene) {
 
 int kf_read_3ds_motion(ChunkReader& reader) {
     reader.counter = -1;
-    const int error = kf_check_version(reader.data, reader.size);
-    if (error) return error;
-    reader.pos = 0;
-    return kf_read_chunks(reader, reader.size, 0, kKeyframerTable);
+    int error = kf_check_version(reader.data, reader.size);
+    if (!error) error = kf_keep_world_changes(reader.scene);
+    MotionLookups* lookups = error ? nullptr : new (std::nothrow) MotionLookups();
+    if (!error && lookups == nullptr) error = KF_NO_MEMORY;
+    if (!error) error = build_lookups(reader.scene, lookups);
+    if (!error) {
+        reader.motion_lookups = lookups;
+        reader.pos = 0;
+        error = kf_read_chunks(reader, reader.size, 0, kKeyframerTable);
+        reader.motion_lookups = nullptr;
+    }
+    delete lookups;
+    return error ? error : kf_apply_pivots(reader.scene);
 }
 
 int kf_motion_read_memory(const uint8_t* data, uint32_t size, Scene* scene) {

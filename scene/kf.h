@@ -53,8 +53,10 @@ int kf_world_read(const char* name, Scene* scene);
 // The same from bytes in memory.
 int kf_world_read_memory(const uint8_t* data, uint32_t size, Scene* scene);
 // Reads the keyframer section of the same file into a scene that holds its world (else
-// KF_NO_SCENE); a keyframer the scene already holds is replaced. Leaves the scene evaluated at
-// frame 0. A failed read leaves the keyframer empty.
+// KF_NO_SCENE); a keyframer the scene already holds is replaced, and what the previous keyframer
+// read changed in the world (dummies and ambient added, parent links, instance names, pivots) is
+// undone first. Leaves the scene evaluated at frame 0. A failed read leaves the keyframer empty
+// and the world as the world read left it.
 int kf_motion_read(const char* name, Scene* scene);
 // The same from bytes in memory.
 int kf_motion_read_memory(const uint8_t* data, uint32_t size, Scene* scene);
@@ -69,6 +71,8 @@ int kf_current_camera(Camera** out);
 int kf_frame_range(float* start, float* end);
 int kf_goto_frame(float frame);
 int kf_current_frame(float* out);
+// Evaluates the tracks at the current frame. A camera, light or target without position keys starts
+// from the place the file gave it each time, so evaluating one frame twice gives the same scene.
 int kf_evaluate();
 
 // Lookups in the active scene's world. They return 0 whether or not a record is found; the caller

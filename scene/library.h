@@ -66,4 +66,24 @@ void kf_compute_normals(Object* object, int32_t* uses, const NormalFields& field
 // Frees a world record of the given WORLD_* type with everything it owns; null is ignored.
 void kf_free_record(uint32_t type, void* record);
 
+// What a keyframer read changes in the world: the dummies and ambient records it appends, and the
+// parent links, names, flags, pivots and evaluated fields of the records its nodes animate. The
+// changes are kept with the scene so that the next keyframer read, or a failed one, can give the
+// world back as the world read left it.
+//
+// Starts keeping them for a read into `scene`: the records appended from now on are the
+// keyframer's. KF_NO_MEMORY on failure.
+int kf_keep_world_changes(Scene* scene);
+// Keeps the state of a world record before a keyframer node first changes it; later calls for the
+// same record do nothing. KF_NO_MEMORY on failure.
+int kf_save_record(Scene* scene, uint32_t type, void* record);
+// Names an object; the name the world read gave it stays with the saved state.
+int kf_rename_object(Scene* scene, Object* object, const char* name);
+// Takes each animated object's pivot off its vertices, once, at the end of a keyframer read.
+int kf_apply_pivots(Scene* scene);
+// Gives the world back as the world read left it and forgets the changes.
+void kf_undo_world_changes(Scene* scene);
+// Forgets the changes without undoing them, before the world itself is freed.
+void kf_forget_world_changes(Scene* scene);
+
 }  // namespace scene

@@ -88,6 +88,8 @@ struct Scene {
     WorldNode* world_tail;
     KeyframerNode* keyframer;  // null: no motion loaded
     KeyframerNode* keyframer_tail;
+    // Library: what keyframer reads changed in the world, undone before the next keyframer read.
+    struct WorldChanges* world_changes;
     // renderer
     void* sort_table;         // face sort table
     void* texture_buffer;     // texture slots, unaligned as allocated
@@ -260,6 +262,10 @@ struct KeyframerNode {
     KeyframerNode* child;    // first child
     KeyframerNode* sibling;  // next child of the same parent
     KeyframerNode* next;     // keyframer list, file order
+    // Cameras, lights and their targets: the record's position (targets: target) as the world read
+    // gave it. Evaluation starts there when the node has no position track, so that parents move
+    // it from the same place every frame.
+    Vector local;
 };
 
 }  // namespace scene

@@ -92,6 +92,7 @@ int kf_scene_new(Scene** out) {
 
 int kf_world_free(Scene* scene) {
     if (!scene || !scene->world) return KF_NULL;
+    kf_forget_world_changes(scene);
     for (WorldNode* node = scene->world; node;) {
         WorldNode* next = node->next;
         // The active camera must not outlive its record.

@@ -5,12 +5,23 @@
 // pointer of the wrong type.
 #include <cstdlib>
 #include <cstring>
+#include <new>
+#include <string>
+#include <unordered_map>
 
 #include "scene/chunks.h"
 #include "scene/kf.h"
 #include "scene/library.h"
 
 namespace scene {
+
+struct WorldLookups {
+    // The first material of each name, so that a face material chunk costs the same however many
+    // materials come before it.
+    std::unordered_map<std::string, Material*> materials;
+    const Object* framed = nullptr;  // the last mesh given a local frame
+};
+
 namespace {
 
 // Chunk ids of the mesh section that handlers tell apart by parent or by own id.
@@ -124,11 +135,16 @@ int vertex_list(ChunkReader& r) {
     return KF_OK;
 }
 
+// A container: its face material chunks follow the faces.
 int face_list(ChunkReader& r) {
     const uint32_t count = r.u16();
     if (count * kFaceBytes > r.remaining()) return KF_CORRUPTED;
     Object* object = current_object(r);
-    if (!object || count == 0) return KF_OK;
+    if (!object || count == 0) {
+        r.pos += count * kFaceBytes;  // dropped with its faces, which must not be read as chunks
+        return KF_OK;
+    }
+    // A second list would leave the first one's material assignments to the wrong faces.
     if (object->faces) return KF_CORRUPTED;
     Face* faces = static_cast<Face*>(std::calloc(count, sizeof(Face)));
     if (!faces) return KF_NO_MEMORY;
@@ -156,13 +172,36 @@ int face_list(ChunkReader& r) {
     return KF_OK;
 }
 
-Material* find_material(const Scene* scene, const char* name) {
-    for (const WorldNode* node = scene->world; node; node = node->next) {
-        if (node->type != WORLD_MATERIAL) continue;
-        Material* material = static_cast<Material*>(node->record);
-        if (std::strcmp(material->name, name) == 0) return material;
+Material* find_material(ChunkReader& r, const char* name) {
+    try {
+        const auto& materials = r.world_lookups->materials;
+        const auto found = materials.find(name);
+        return found != materials.end() ? found->second : nullptr;
+    } catch (const std::bad_alloc&) {
+        return nullptr;
     }
-    return nullptr;
+}
+
+// Gives a material its name. Only the current material is ever named, and it is the last material
+// made: it becomes the first of its new name unless an earlier one has that name, and it was the
+// first of its old name only when no earlier one had that.
+int name_material(ChunkReader& r, Material* material, const char* name) {
+    char* copy = kf_copy_name(name);
+    if (!copy) return KF_NO_MEMORY;
+    auto& materials = r.world_lookups->materials;
+    try {
+        if (material->name) {
+            const auto found = materials.find(material->name);
+            if (found != materials.end() && found->second == material) materials.erase(found);
+        }
+        materials.emplace(copy, material);
+    } catch (const std::bad_alloc&) {
+        std::free(copy);
+        return KF_NO_MEMORY;
+    }
+    std::free(material->name);
+    material->name = copy;
+    return KF_OK;
 }
 
 // Only a material may stand behind a face's material pointer, so only materials are looked up.
@@ -171,7 +210,7 @@ int face_material(ChunkReader& r) {
     const uint32_t count = r.u16();
     if (r.failed) return KF_OK;
     if (count * kIndexBytes > r.remaining()) return KF_CORRUPTED;
-    Material* material = find_material(r.scene, r.name);
+    Material* material = find_material(r, r.name);
     if (!material) return KF_NO_RECORD;
     Object* object = current_object(r);
     if (!object) return KF_OK;
@@ -214,6 +253,9 @@ int local_frame(ChunkReader& r) {
     frame.zx = y_axis.x, frame.zy = y_axis.y, frame.zz = y_axis.z;
     Object* object = current_object(r);
     if (!object) return KF_OK;
+    // A mesh has one frame; each further one would cost a pass over all its vertices.
+    if (object == r.world_lookups->framed) return KF_CORRUPTED;
+    r.world_lookups->framed = object;
     // A degenerate axis leaves the identity: the mesh is only moved to the origin.
     Matrix inverse;
     mat_frame_inverse(&frame, &inverse);
@@ -281,17 +323,18 @@ int camera(ChunkReader& r) {
 
 int material(ChunkReader& r) {
     // Named by its own name chunk; until then the name is empty, never null.
-    Material* material = kf_new_record<Material>("");
+    Material* material = static_cast<Material*>(std::calloc(1, sizeof(Material)));
     if (!material) return KF_NO_MEMORY;
     material->id = r.counter++;
-    return add_record(r, WORLD_MATERIAL, material);
+    const int error = add_record(r, WORLD_MATERIAL, material);
+    return error ? error : name_material(r, material, "");
 }
 
 int material_name(ChunkReader& r) {
     r.read_name();
     Material* material = current_material(r);
     if (!material || r.failed) return KF_OK;
-    return replace_name(&material->name, r.name);
+    return name_material(r, material, r.name);
 }
 
 int shading(ChunkReader& r) {
@@ -465,8 +508,14 @@ int kf_read_3ds_world(ChunkReader& reader) {
     reader.counter = 0;
     const int error = kf_check_version(reader.data, reader.size);
     if (error) return error;
+    WorldLookups* lookups = new (std::nothrow) WorldLookups();
+    if (!lookups) return KF_NO_MEMORY;
+    reader.world_lookups = lookups;
     reader.pos = 0;
-    return kf_read_chunks(reader, reader.size, 0, kWorldTable);
+    const int result = kf_read_chunks(reader, reader.size, 0, kWorldTable);
+    reader.world_lookups = nullptr;
+    delete lookups;
+    return result;
 }
 
 }  // namespace scene

@@ -103,8 +103,20 @@ protected:
             kf_world_read_memory(file.data.data(), static_cast<uint32_t>(file.data.size()), scene),
             KF_OK);
         kf_use_scene(scene);
+        return read_motion(world, motion);
+    }
+
+    // Reads the keyframer of the file built from both into the loaded scene again.
+    int read_motion(const Bytes& world, const Bytes& motion) {
+        const Bytes file = file_3ds(world, 3, motion);
         return kf_motion_read_memory(file.data.data(), static_cast<uint32_t>(file.data.size()),
                                      scene);
+    }
+
+    static std::string world_dump() {
+        testing::internal::CaptureStdout();
+        kf_dump_world();
+        return testing::internal::GetCapturedStdout();
     }
 
     KeyframerNode* node_at(int index) {
@@ -199,6 +211,46 @@ TEST_F(KeyframerTest, HierarchyLinksAndMovesObjectsCamerasAndLights) {
     }
 }
 
+TEST_F(KeyframerTest, ChildrenWithoutPositionKeysStayPutWhenAFrameIsEvaluatedAgain) {
+    // Children without a position track start every evaluation from the place the file gave them;
+    // file (x, y, z) is stored (x, z, y).
+    const Bytes world =
+        triangle("Root") + chunk(0x4000, Bytes().str("Cam") +
+                                             chunk(0x4700, Bytes().floats({1, 2, 3, 0, 10, 0, 0, 50}))) +
+        chunk(0x4000, Bytes().str("Omni") + chunk(0x4600, Bytes().floats({1, 2, 3}))) +
+        chunk(0x4000, Bytes().str("Spot") +
+                          chunk(0x4600, Bytes().floats({0, 0, 1}) +
+                                            chunk(0x4610, Bytes().floats({0, 0, -1, 30, 40}))));
+    const Bytes nodes =
+        node(OBJECT_NODE, "Root", -1, position_track({{0, 10, 0, 0}, {10, 20, 0, 0}}) + unit_scale()) +
+        node(CAMERA_NODE, "Cam", 0) + node(TARGET_NODE, "Cam.target", 0) +
+        node(OMNI_NODE, "Omni", 0) + node(SPOT_NODE, "Spot", 1) +
+        node(LIGHT_TARGET_NODE, "Spot", 0);
+    ASSERT_EQ(load(world, keyframer(nodes), KF_HIERARCHY), KF_OK);
+    const Camera* cam = record<Camera>("Cam");
+    const Light* omni = record<Light>("Omni");
+    const Light* spot = record<Light>("Spot");
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        go(5.0f);  // Root half way from x 10 to x 20
+        const struct {
+            const char* what;
+            Vector got, expected;
+        } cases[] = {
+            {"camera", cam->position, {16, 3, 2}},
+            {"camera target", cam->target, {15, 0, 10}},
+            {"omni light", omni->position, {16, 3, 2}},
+            {"spot light under the camera", spot->position, {16, 4, 2}},
+            {"spot target", spot->target, {15, -1, 0}},
+        };
+        for (const auto& c : cases) {
+            EXPECT_FLOAT_EQ(c.got.x, c.expected.x) << c.what;
+            EXPECT_FLOAT_EQ(c.got.y, c.expected.y) << c.what;
+            EXPECT_FLOAT_EQ(c.got.z, c.expected.z) << c.what;
+        }
+    }
+}
+
 TEST_F(KeyframerTest, SelfAndMutualParentsFormNoLoop) {
     const Bytes world = triangle("Self") + triangle("P") + triangle("Q");
     const Bytes nodes = node(OBJECT_NODE, "Self", 0, Bytes(), 0) +
@@ -284,6 +336,49 @@ TEST_F(KeyframerTest, AmbientDummyPivotAndInstanceName) {
     EXPECT_EQ(box->vertices[1].vert.x, 0.0f);  // (1, 0, 0) less the pivot (1, 3, 2)
     EXPECT_EQ(box->vertices[1].vert.y, -3.0f);
     EXPECT_EQ(box->matrix.xw, 5.0f);  // the dummy's position through the hierarchy
+}
+
+TEST_F(KeyframerTest, AReadReplacesTheWorldChangesOfThePreviousOneAndAFailedReadLeavesNone) {
+    // The keyframer adds the ambient and a dummy to the world, links, renames and flags the box
+    // and moves its vertices by its pivot. Each read starts from the world as the world read left
+    // it; a read that fails leaves it so.
+    const Bytes world = triangle("Box");
+    const Bytes changes =
+        node(AMBIENT_NODE, "$AMBIENT$", -1, track(COLOR, 1, key(0).floats({0.5f, 0.25f, 1.0f}))) +
+        node(OBJECT_NODE, "$$$DUMMY", -1,
+             chunk(0xB011, Bytes().str("Helper")) + position_track({{0, 5, 0, 0}})) +
+        node(OBJECT_NODE, "Box", 1,
+             chunk(0xB011, Bytes().str("Box01")) + chunk(0xB013, Bytes().floats({1, 2, 3})), -1,
+             0x0800);
+    const Bytes good = keyframer(changes);
+    const Bytes bad = keyframer(changes + node(OBJECT_NODE, "Nobody", -1));
+    kf_startup(KF_HIERARCHY);
+    ASSERT_EQ(kf_scene_new(&scene), KF_OK);
+    const Bytes file = file_3ds(world);
+    ASSERT_EQ(kf_world_read_memory(file.data.data(), static_cast<uint32_t>(file.data.size()), scene),
+              KF_OK);
+    const std::string bare = world_dump();
+
+    ASSERT_EQ(read_motion(world, good), KF_OK);
+    const std::string first = world_dump();
+    const Object* box = record<Object>("Box01");
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->vertices[1].vert.x, 0.0f);  // (1, 0, 0) less the pivot (1, 3, 2), once
+    EXPECT_EQ(box->vertices[1].vert.y, -3.0f);
+    EXPECT_EQ(box->vertices[1].vert.z, -2.0f);
+    int records = 0;
+    for (const WorldNode* n = scene->world; n; n = n->next) ++records;
+    EXPECT_EQ(records, 3);
+
+    ASSERT_EQ(read_motion(world, good), KF_OK);
+    EXPECT_EQ(world_dump(), first);
+    ASSERT_EQ(read_motion(world, bad), KF_NO_RECORD);
+    EXPECT_EQ(world_dump(), bare);
+    ASSERT_EQ(read_motion(world, bad), KF_NO_RECORD);
+    EXPECT_EQ(world_dump(), bare);
+    kf_motion_free(scene);
+    ASSERT_EQ(read_motion(world, good), KF_OK);
+    EXPECT_EQ(world_dump(), first);
 }
 
 TEST_F(KeyframerTest, ReadErrors) {

@@ -95,14 +95,15 @@ TEST_F(WorldChunks, MeshVerticesFacesMappingAndMaterials) {
                                  chunk(0x4140, Bytes().u16(3).floats({0.25f, 0.5f, 1, 0, -0.5f, 2})) +
                                  faces({{0, 1, 2, 0x08}, {1, 2, 3, 0x10}, {0, 2, 3, 0x1F}},
                                        face_materials("Red", {2, 0}))));
-    ASSERT_EQ(load(file_3ds(material("Red") + mesh)), 0);
+    // Faces take the first of two materials of one name.
+    ASSERT_EQ(load(file_3ds(material("Red") + material("Red") + mesh)), 0);
 
     Material* red = nth<Material>(WORLD_MATERIAL, 0);
     Object* box = nth<Object>(WORLD_OBJECT, 0);
     ASSERT_TRUE(red && box);
     EXPECT_STREQ(box->name, "Box");
     EXPECT_EQ(red->id, 0);
-    EXPECT_EQ(box->id, 1);
+    EXPECT_EQ(box->id, 2);
     EXPECT_EQ(box->parent, -1);
     EXPECT_EQ(box->flags, 0u);
     EXPECT_EQ(box->rotate.w, 1.0f);
@@ -339,6 +340,9 @@ TEST_F(WorldChunks, MalformedFilesAreCorrupted) {
                                                               chunk(0x4130, Bytes().str("Red").u16(4).u16(0)))))),
          KF_CORRUPTED},
         {"second vertex list", file_3ds(named("M", chunk(0x4100, kTriangle + kTriangle))), KF_CORRUPTED},
+        {"second face list",
+         file_3ds(named("M", chunk(0x4100, kTriangle + faces({{0, 1, 2, 0}}) + faces({{2, 1, 0, 0}})))),
+         KF_CORRUPTED},
         {"short camera", file_3ds(named("C", chunk(0x4700, Bytes().floats({1, 2, 3})))), KF_CORRUPTED},
         {"short colour",
          file_3ds(material("Red", chunk(0xA020, chunk(0x0011, Bytes().u8(1))))), KF_CORRUPTED},
@@ -371,12 +375,28 @@ TEST_F(WorldChunks, GuardedEntriesAreNotStored) {
 }
 
 TEST_F(WorldChunks, StrayChunksWithoutTheirRecordAreDropped) {
-    // Mesh data outside a mesh, light data outside a light, material data outside a material.
-    const Bytes stray = named("Lone", kTriangle + chunk(0x4610, Bytes().floats({1, 2, 3, 4, 5})) +
-                                          chunk(0xA100, Bytes().u16(2))) +
-                        chunk(0xA020, chunk(0x0011, Bytes().u8(1).u8(2).u8(3)));
-    ASSERT_EQ(load(file_3ds(stray)), 0);
-    EXPECT_EQ(scene_->world, nullptr);
+    // Mesh data outside a mesh, light data outside a light, material data outside a material, each
+    // after a record of that kind that a new name has closed. A stray face list is dropped with
+    // its faces, which would not read as chunks.
+    const Bytes stray = named("Lone", kTriangle + faces({{0, 1, 2, 0}}) +
+                                          chunk(0x4610, Bytes().floats({1, 2, 3, 4, 5})) +
+                                          chunk(0xA100, Bytes().u16(2)));
+    const Bytes file = named("Empty", chunk(0x4100)) + stray +
+                       named("Omni", chunk(0x4600, Bytes().floats({1, 2, 3}))) + stray +
+                       material("Mat") + stray +
+                       chunk(0xA020, chunk(0x0011, Bytes().u8(1).u8(2).u8(3)));
+    ASSERT_EQ(load(file_3ds(file)), 0);
+    const Object* empty = nth<Object>(WORLD_OBJECT, 0);
+    ASSERT_TRUE(empty);
+    EXPECT_EQ(empty->vertex_count, 0);
+    EXPECT_EQ(empty->face_count, 0);
+    EXPECT_EQ(nth<Light>(WORLD_LIGHT, 0)->kind, LIGHT_OMNI);
+    const Material* mat = nth<Material>(WORLD_MATERIAL, 0);
+    EXPECT_EQ(mat->shading, 0u);
+    expect_color(mat->diffuse, 0, 0, 0);
+    int count = 0;
+    for (WorldNode* node = scene_->world; node; node = node->next) ++count;
+    EXPECT_EQ(count, 3);
 }
 
 TEST_F(WorldChunks, DummyMeshHasNoArraysAndZeroBox) {
