@@ -7,10 +7,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
-#include <string>
-#include <unordered_map>
 
 #include "scene/chunks.h"
+#include "scene/hash_index.h"
 #include "scene/kf.h"
 #include "scene/library.h"
 #include "scene/tracks.h"
@@ -20,12 +19,12 @@ namespace scene {
 // Built once per read so that each node header, track and morph key costs the same whatever the
 // size of the world and of the keyframer.
 struct MotionLookups {
-    // The first record of each name, by type (index: bit number of the WORLD_* type) and of any
-    // type, as the world read named them. Nodes name the meshes, lights and cameras of the world
-    // read; the records the keyframer itself adds are not looked up by name.
-    std::unordered_map<std::string, void*> records[5];
-    std::unordered_map<std::string, void*> any;
-    std::unordered_map<int32_t, KeyframerNode*> last_node;  // by node id
+    // The first record of each name by type (index: bit number of the WORLD_* type), and of any
+    // type. Records are added in world order, and moved to the name an instance name gives them
+    // (a later record of the old name is then not found by it).
+    HashIndex records[5];
+    HashIndex any;
+    HashIndex last_node;  // the last node with each id
 };
 
 namespace {
@@ -146,42 +145,47 @@ int type_index(uint32_t world_type) {
     return -1;
 }
 
-int build_lookups(const Scene* scene, MotionLookups* lookups) {
-    try {
-        for (const WorldNode* node = scene->world; node != nullptr; node = node->next) {
-            const int index = type_index(node->type);
-            if (index < 0 || node->record == nullptr) continue;
-            const char* name = kf_record_head(node->record)->name;
-            if (name == nullptr) continue;
-            lookups->records[index].emplace(name, node->record);
-            lookups->any.emplace(name, node->record);
-        }
-    } catch (const std::bad_alloc&) {
-        return KF_NO_MEMORY;
-    }
+bool has_name(const void* record, const char* name) {
+    const char* own = kf_record_head(record)->name;
+    return own != nullptr && std::strcmp(own, name) == 0;
+}
+
+void* find_named(const HashIndex& index, const char* name) {
+    return index.find(kf_hash_name(name), [name](const void* record) { return has_name(record, name); });
+}
+
+// Adds a record under its current name, to its type's index and to the index of all types, where
+// no record of that name is yet.
+int index_record(MotionLookups* lookups, uint32_t world_type, void* record) {
+    const char* name = kf_record_head(record)->name;
+    const int index = type_index(world_type);
+    if (index < 0 || name == nullptr) return KF_OK;
+    const uint32_t hash = kf_hash_name(name);
+    HashIndex* tables[] = {&lookups->records[index], &lookups->any};
+    for (HashIndex* table : tables)
+        if (!find_named(*table, name) && !table->add(hash, record)) return KF_NO_MEMORY;
     return KF_OK;
 }
 
-void* find(const std::unordered_map<std::string, void*>& names, const char* name) {
-    try {
-        const auto found = names.find(name);
-        return found != names.end() ? found->second : nullptr;
-    } catch (const std::bad_alloc&) {
-        return nullptr;
+int build_lookups(const Scene* scene, MotionLookups* lookups) {
+    for (const WorldNode* node = scene->world; node != nullptr; node = node->next) {
+        if (node->record == nullptr) continue;
+        if (const int error = index_record(lookups, node->type, node->record)) return error;
     }
+    return KF_OK;
 }
 
 // First world record of the given type and name. Restricting the type keeps a node from binding to,
 // say, a material that shares its object's name and then being written through the wrong record.
 void* find_record(ChunkReader& r, uint32_t world_type, const char* name) {
     const int index = type_index(world_type);
-    return index >= 0 ? find(r.motion_lookups->records[index], name) : nullptr;
+    return index >= 0 ? find_named(r.motion_lookups->records[index], name) : nullptr;
 }
 
 KeyframerNode* last_node(ChunkReader& r, int32_t id) {
-    const auto& nodes = r.motion_lookups->last_node;
-    const auto found = nodes.find(id);
-    return found != nodes.end() ? found->second : nullptr;
+    return static_cast<KeyframerNode*>(r.motion_lookups->last_node.find(
+        kf_hash_number(static_cast<uint32_t>(id)),
+        [id](const void* node) { return static_cast<const KeyframerNode*>(node)->id == id; }));
 }
 
 // Appends a record the keyframer creates to the world, which then owns it; on failure (including
@@ -189,8 +193,11 @@ KeyframerNode* last_node(ChunkReader& r, int32_t id) {
 int add_world_record(ChunkReader& r, uint32_t type, void* record) {
     const bool named = kf_record_head(record)->name != nullptr;
     const int error = named ? kf_append_world(r.scene, type, record) : KF_NO_MEMORY;
-    if (error) kf_free_record(type, record);
-    return error;
+    if (error) {
+        kf_free_record(type, record);
+        return error;
+    }
+    return index_record(r.motion_lookups, type, record);
 }
 
 int new_ambient(ChunkReader& r, void** record) {
@@ -281,12 +288,16 @@ int kf_add_node(ChunkReader& r, uint32_t type, KeyframerNode* parent, TrackSet* 
     else
         scene->keyframer = node;
     scene->keyframer_tail = node;
-    try {
-        r.motion_lookups->last_node[node->id] = node;
-    } catch (const std::bad_alloc&) {
-        return KF_NO_MEMORY;
+    const int32_t id = node->id;
+    const auto same_id = [id](const void* other) {
+        return static_cast<const KeyframerNode*>(other)->id == id;
+    };
+    const uint32_t hash = kf_hash_number(static_cast<uint32_t>(id));
+    if (void** slot = r.motion_lookups->last_node.find_slot(hash, same_id)) {
+        *slot = node;
+        return KF_OK;
     }
-    return KF_OK;
+    return r.motion_lookups->last_node.add(hash, node) ? KF_OK : KF_NO_MEMORY;
 }
 
 int frame_range(ChunkReader& r) {
@@ -344,7 +355,11 @@ int instance_name(ChunkReader& r) {
     r.read_name();
     Object* object = current_object(r);
     if (object == nullptr) return KF_OK;
-    return kf_rename_object(r.scene, object, r.name);
+    const uint32_t old_hash = kf_hash_name(object->name);
+    r.motion_lookups->records[type_index(WORLD_OBJECT)].remove(old_hash, object);
+    r.motion_lookups->any.remove(old_hash, object);
+    const int error = kf_rename_object(r.scene, object, r.name);
+    return error ? error : index_record(r.motion_lookups, WORLD_OBJECT, object);
 }
 
 // The last pivot given wins; it comes off the vertices once, at the end of the read.
@@ -450,7 +465,7 @@ int read_key_data(ChunkReader& r, TrackKind kind, Key* key, int index, RotationS
         case KIND_MORPH: {
             r.read_name();
             if (r.failed) return KF_CORRUPTED;
-            const void* target = find(r.motion_lookups->any, r.name);
+            const void* target = find_named(r.motion_lookups->any, r.name);
             if (target == nullptr) return KF_NO_RECORD;
             kf_set_key_target(key, kf_record_head(target)->id);
             break;

@@ -3,9 +3,10 @@
 // adding a second dummy or taking a pivot off twice.
 #include <cstdlib>
 #include <new>
-#include <unordered_map>
+#include <utility>
 #include <vector>
 
+#include "scene/hash_index.h"
 #include "scene/kf.h"
 #include "scene/library.h"
 
@@ -21,8 +22,6 @@ struct SavedRecord {
         Camera camera;
         Light light;
     } before;
-    // An object's vertex positions before its pivot was taken off; empty when it was not.
-    std::vector<Vector> positions;
 };
 
 void restore_camera(Camera* camera, const Camera& before) {
@@ -53,7 +52,11 @@ void restore_light(Light* light, const Light& before) {
 struct WorldChanges {
     WorldNode* last_read;  // last node of the world read; the keyframer's own records follow it
     std::vector<SavedRecord> saved;  // in the order first changed
-    std::unordered_map<const void*, size_t> index;  // record -> entry of `saved`
+    HashIndex saved_records;         // the records of `saved`
+    // Each object renamed and the name it had, in order; the names are owned here.
+    std::vector<std::pair<Object*, char*>> renames;
+    // Each object whose pivot was taken off and its vertex positions before.
+    std::vector<std::pair<Object*, std::vector<Vector>>> unpivoted;
 };
 
 int kf_keep_world_changes(Scene* scene) {
@@ -69,11 +72,16 @@ int kf_save_record(Scene* scene, uint32_t type, void* record) {
     WorldChanges* changes = scene->world_changes;
     if (!changes || (type != WORLD_OBJECT && type != WORLD_CAMERA && type != WORLD_LIGHT))
         return KF_OK;
+    const uint32_t hash = kf_hash_pointer(record);
+    if (changes->saved_records.find(hash, [record](const void* saved) { return saved == record; }))
+        return KF_OK;
     try {
-        if (!changes->index.emplace(record, changes->saved.size()).second) return KF_OK;
         changes->saved.emplace_back();
     } catch (const std::bad_alloc&) {
-        changes->index.erase(record);
+        return KF_NO_MEMORY;
+    }
+    if (!changes->saved_records.add(hash, record)) {
+        changes->saved.pop_back();
         return KF_NO_MEMORY;
     }
     SavedRecord& saved = changes->saved.back();
@@ -90,13 +98,16 @@ int kf_save_record(Scene* scene, uint32_t type, void* record) {
 int kf_rename_object(Scene* scene, Object* object, const char* name) {
     char* copy = kf_copy_name(name);
     if (!copy) return KF_NO_MEMORY;
-    bool kept = false;
     if (WorldChanges* changes = scene->world_changes) {
-        const auto found = changes->index.find(object);
-        kept = found != changes->index.end() &&
-               changes->saved[found->second].before.object.name == object->name;
+        try {
+            changes->renames.emplace_back(object, object->name);
+        } catch (const std::bad_alloc&) {
+            std::free(copy);
+            return KF_NO_MEMORY;
+        }
+    } else {
+        std::free(object->name);
     }
-    if (!kept) std::free(object->name);
     object->name = copy;
     return KF_OK;
 }
@@ -112,12 +123,16 @@ int kf_apply_pivots(Scene* scene) {
             continue;
         // Kept whole: adding the pivot back need not give the same floats.
         try {
-            saved.positions.resize(static_cast<size_t>(object->vertex_count));
+            changes->unpivoted.emplace_back(object, std::vector<Vector>());
+            changes->unpivoted.back().second.resize(static_cast<size_t>(object->vertex_count));
         } catch (const std::bad_alloc&) {
+            if (!changes->unpivoted.empty() && changes->unpivoted.back().second.empty())
+                changes->unpivoted.pop_back();
             return KF_NO_MEMORY;
         }
+        std::vector<Vector>& positions = changes->unpivoted.back().second;
         for (int32_t i = 0; i < object->vertex_count; ++i) {
-            saved.positions[i] = object->vertices[i].vert;
+            positions[i] = object->vertices[i].vert;
             vec_sub(&object->vertices[i].vert, &pivot, &object->vertices[i].vert);
         }
     }
@@ -127,24 +142,17 @@ int kf_apply_pivots(Scene* scene) {
 void kf_undo_world_changes(Scene* scene) {
     WorldChanges* changes = scene->world_changes;
     if (!changes) return;
-    for (WorldNode* node = changes->last_read->next; node;) {
-        WorldNode* next = node->next;
-        kf_free_record(node->type, node->record);
-        std::free(node);
-        node = next;
+    // Names first, newest first, while the records the keyframer added still exist.
+    for (auto rename = changes->renames.rbegin(); rename != changes->renames.rend(); ++rename) {
+        std::free(rename->first->name);
+        rename->first->name = rename->second;
     }
-    changes->last_read->next = nullptr;
-    scene->world_tail = changes->last_read;
+    for (auto& unpivoted : changes->unpivoted)
+        for (size_t i = 0; i < unpivoted.second.size(); ++i)
+            unpivoted.first->vertices[i].vert = unpivoted.second[i];
     for (const SavedRecord& saved : changes->saved) {
         switch (saved.type) {
-            case WORLD_OBJECT: {
-                Object* object = static_cast<Object*>(saved.record);
-                for (size_t i = 0; i < saved.positions.size(); ++i)
-                    object->vertices[i].vert = saved.positions[i];
-                if (object->name != saved.before.object.name) std::free(object->name);
-                *object = saved.before.object;
-                break;
-            }
+            case WORLD_OBJECT: *static_cast<Object*>(saved.record) = saved.before.object; break;
             case WORLD_CAMERA:
                 restore_camera(static_cast<Camera*>(saved.record), saved.before.camera);
                 break;
@@ -153,6 +161,14 @@ void kf_undo_world_changes(Scene* scene) {
                 break;
         }
     }
+    for (WorldNode* node = changes->last_read->next; node;) {
+        WorldNode* next = node->next;
+        kf_free_record(node->type, node->record);
+        std::free(node);
+        node = next;
+    }
+    changes->last_read->next = nullptr;
+    scene->world_tail = changes->last_read;
     delete changes;
     scene->world_changes = nullptr;
 }
@@ -160,12 +176,8 @@ void kf_undo_world_changes(Scene* scene) {
 void kf_forget_world_changes(Scene* scene) {
     WorldChanges* changes = scene->world_changes;
     if (!changes) return;
-    // Names the world read gave renamed objects are owned here.
-    for (const SavedRecord& saved : changes->saved) {
-        if (saved.type != WORLD_OBJECT) continue;
-        const Object* object = static_cast<const Object*>(saved.record);
-        if (object->name != saved.before.object.name) std::free(saved.before.object.name);
-    }
+    // The names renamed objects had are owned here; the world holds only the current ones.
+    for (const auto& rename : changes->renames) std::free(rename.second);
     delete changes;
     scene->world_changes = nullptr;
 }

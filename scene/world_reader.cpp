@@ -6,10 +6,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
-#include <string>
-#include <unordered_map>
 
 #include "scene/chunks.h"
+#include "scene/hash_index.h"
 #include "scene/kf.h"
 #include "scene/library.h"
 
@@ -18,7 +17,7 @@ namespace scene {
 struct WorldLookups {
     // The first material of each name, so that a face material chunk costs the same however many
     // materials come before it.
-    std::unordered_map<std::string, Material*> materials;
+    HashIndex materials;
     const Object* framed = nullptr;  // the last mesh given a local frame
 };
 
@@ -173,35 +172,19 @@ int face_list(ChunkReader& r) {
 }
 
 Material* find_material(ChunkReader& r, const char* name) {
-    try {
-        const auto& materials = r.world_lookups->materials;
-        const auto found = materials.find(name);
-        return found != materials.end() ? found->second : nullptr;
-    } catch (const std::bad_alloc&) {
-        return nullptr;
-    }
+    return static_cast<Material*>(
+        r.world_lookups->materials.find(kf_hash_name(name), [name](const void* record) {
+            return std::strcmp(static_cast<const Material*>(record)->name, name) == 0;
+        }));
 }
 
-// Gives a material its name. Only the current material is ever named, and it is the last material
-// made: it becomes the first of its new name unless an earlier one has that name, and it was the
-// first of its old name only when no earlier one had that.
-int name_material(ChunkReader& r, Material* material, const char* name) {
-    char* copy = kf_copy_name(name);
-    if (!copy) return KF_NO_MEMORY;
-    auto& materials = r.world_lookups->materials;
-    try {
-        if (material->name) {
-            const auto found = materials.find(material->name);
-            if (found != materials.end() && found->second == material) materials.erase(found);
-        }
-        materials.emplace(copy, material);
-    } catch (const std::bad_alloc&) {
-        std::free(copy);
-        return KF_NO_MEMORY;
-    }
-    std::free(material->name);
-    material->name = copy;
-    return KF_OK;
+// Indexes a material under its current name unless an earlier one has that name. Only the current
+// material is ever named, and it is the last one made: earlier materials keep their names, and no
+// later one of its old name is left to take its place there.
+int index_material(ChunkReader& r, Material* material) {
+    if (find_material(r, material->name)) return KF_OK;
+    return r.world_lookups->materials.add(kf_hash_name(material->name), material) ? KF_OK
+                                                                                 : KF_NO_MEMORY;
 }
 
 // Only a material may stand behind a face's material pointer, so only materials are looked up.
@@ -323,18 +306,20 @@ int camera(ChunkReader& r) {
 
 int material(ChunkReader& r) {
     // Named by its own name chunk; until then the name is empty, never null.
-    Material* material = static_cast<Material*>(std::calloc(1, sizeof(Material)));
+    Material* material = kf_new_record<Material>("");
     if (!material) return KF_NO_MEMORY;
     material->id = r.counter++;
     const int error = add_record(r, WORLD_MATERIAL, material);
-    return error ? error : name_material(r, material, "");
+    return error ? error : index_material(r, material);
 }
 
 int material_name(ChunkReader& r) {
     r.read_name();
     Material* material = current_material(r);
     if (!material || r.failed) return KF_OK;
-    return name_material(r, material, r.name);
+    r.world_lookups->materials.remove(kf_hash_name(material->name), material);
+    const int error = replace_name(&material->name, r.name);
+    return error ? error : index_material(r, material);
 }
 
 int shading(ChunkReader& r) {

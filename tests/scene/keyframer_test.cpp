@@ -252,15 +252,22 @@ TEST_F(KeyframerTest, ChildrenWithoutPositionKeysStayPutWhenAFrameIsEvaluatedAga
 }
 
 TEST_F(KeyframerTest, SelfAndMutualParentsFormNoLoop) {
-    const Bytes world = triangle("Self") + triangle("P") + triangle("Q");
+    // After them, two nodes share id 5; a child of 5 hangs under the later one only.
+    const Bytes world = triangle("Self") + triangle("P") + triangle("Q") + triangle("A") +
+                        triangle("B") + triangle("C");
     const Bytes nodes = node(OBJECT_NODE, "Self", 0, Bytes(), 0) +
                         node(OBJECT_NODE, "P", 2, Bytes(), 1) +
-                        node(OBJECT_NODE, "Q", 1, Bytes(), 2);
+                        node(OBJECT_NODE, "Q", 1, Bytes(), 2) + node(OBJECT_NODE, "A", -1, Bytes(), 5) +
+                        node(OBJECT_NODE, "B", -1, Bytes(), 5) + node(OBJECT_NODE, "C", 5, Bytes(), 6);
     ASSERT_EQ(load(world, keyframer(nodes), KF_HIERARCHY | KF_TRANSFORM), KF_OK);
     EXPECT_EQ(node_at(0)->parent, nullptr);
     EXPECT_EQ(node_at(0)->child, nullptr);
     EXPECT_EQ(node_at(1)->parent, nullptr);  // its parent comes later in the file
     EXPECT_EQ(node_at(2)->parent, node_at(1));
+    EXPECT_EQ(node_at(5)->parent, node_at(4));
+    EXPECT_EQ(record<Object>("C")->parent, record<Object>("B")->id);
+    EXPECT_EQ(node_at(4)->child, node_at(5));
+    EXPECT_EQ(node_at(3)->child, nullptr);
     for (KeyframerNode* n = scene->keyframer; n; n = n->next) {
         int depth = 0;
         for (KeyframerNode* up = n->parent; up; up = up->parent) ASSERT_LT(++depth, 4);
@@ -340,7 +347,7 @@ TEST_F(KeyframerTest, AmbientDummyPivotAndInstanceName) {
 
 TEST_F(KeyframerTest, AReadReplacesTheWorldChangesOfThePreviousOneAndAFailedReadLeavesNone) {
     // The keyframer adds the ambient and a dummy to the world, links, renames and flags the box
-    // and moves its vertices by its pivot. Each read starts from the world as the world read left
+    // and moves its vertices by its pivot (the last one given). Each read starts from the world as the world read left
     // it; a read that fails leaves it so.
     const Bytes world = triangle("Box");
     const Bytes changes =
@@ -348,8 +355,9 @@ TEST_F(KeyframerTest, AReadReplacesTheWorldChangesOfThePreviousOneAndAFailedRead
         node(OBJECT_NODE, "$$$DUMMY", -1,
              chunk(0xB011, Bytes().str("Helper")) + position_track({{0, 5, 0, 0}})) +
         node(OBJECT_NODE, "Box", 1,
-             chunk(0xB011, Bytes().str("Box01")) + chunk(0xB013, Bytes().floats({1, 2, 3})), -1,
-             0x0800);
+             chunk(0xB011, Bytes().str("Box01")) + chunk(0xB013, Bytes().floats({9, 9, 9})) +
+                 chunk(0xB013, Bytes().floats({1, 2, 3})),
+             -1, 0x0800);
     const Bytes good = keyframer(changes);
     const Bytes bad = keyframer(changes + node(OBJECT_NODE, "Nobody", -1));
     kf_startup(KF_HIERARCHY);
@@ -363,7 +371,7 @@ TEST_F(KeyframerTest, AReadReplacesTheWorldChangesOfThePreviousOneAndAFailedRead
     const std::string first = world_dump();
     const Object* box = record<Object>("Box01");
     ASSERT_NE(box, nullptr);
-    EXPECT_EQ(box->vertices[1].vert.x, 0.0f);  // (1, 0, 0) less the pivot (1, 3, 2), once
+    EXPECT_EQ(box->vertices[1].vert.x, 0.0f);  // (1, 0, 0) less the last pivot (1, 3, 2), once
     EXPECT_EQ(box->vertices[1].vert.y, -3.0f);
     EXPECT_EQ(box->vertices[1].vert.z, -2.0f);
     int records = 0;
