@@ -65,6 +65,15 @@ int kf_keep_world_changes(Scene* scene) {
     if (!changes) return KF_NO_MEMORY;
     changes->last_read = scene->world_tail;
     scene->world_changes = changes;
+    // Room for every record a node may save, so that saving never moves the saved ones.
+    size_t records = 0;
+    for (const WorldNode* node = scene->world; node; node = node->next)
+        if (node->type & (WORLD_OBJECT | WORLD_CAMERA | WORLD_LIGHT)) ++records;
+    try {
+        changes->saved.reserve(records);
+    } catch (const std::bad_alloc&) {
+        return KF_NO_MEMORY;
+    }
     return KF_OK;
 }
 
