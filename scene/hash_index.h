@@ -81,8 +81,8 @@ public:
         // that no probe stops early at it.
         for (uint32_t j = (i + 1) & mask_; slots_[j].value != nullptr; j = (j + 1) & mask_) {
             const uint32_t home = slots_[j].hash & mask_;
-            const bool home_in_hole_to_j = i <= j ? (home > i && home <= j) : (home > i || home <= j);
-            if (home_in_hole_to_j) continue;
+            const bool passes_hole = i <= j ? (home > i && home <= j) : (home > i || home <= j);
+            if (passes_hole) continue;
             slots_[i] = slots_[j];
             i = j;
         }

@@ -151,7 +151,8 @@ bool has_name(const void* record, const char* name) {
 }
 
 void* find_named(const HashIndex& index, const char* name) {
-    return index.find(kf_hash_name(name), [name](const void* record) { return has_name(record, name); });
+    return index.find(kf_hash_name(name),
+                      [name](const void* record) { return has_name(record, name); });
 }
 
 // Adds a record under its current name, to its type's index and to the index of all types, where

@@ -1,10 +1,10 @@
 // Reading generated 3DS files whose cost grows with the file when a lookup walks a whole list: many
 // face material chunks naming many materials, many nodes finding their meshes by name, many named
-// dummies under one parent, many nodes each with a track, many pivots of one large mesh, many local frames
-// of one large mesh. Each shape comes in sizes growing by four up to 2 MB; a linear reader keeps
-// s_per_GB (CPU seconds of a whole read, world and keyframer, per gigabyte of file: nanoseconds
-// per byte) about level across the sizes of a shape. Files a reader refuses are timed as well:
-// refusing must be as quick; the label says which.
+// dummies under one parent, many nodes each with a track, many pivots of one large mesh, many
+// local frames of one large mesh. Each shape comes in sizes growing by four up to 2 MB; a linear
+// reader keeps s_per_GB (CPU seconds of a whole read, world and keyframer, per gigabyte of file,
+// which is nanoseconds per byte) about level across the sizes of a shape. Files a reader refuses
+// are timed as well: refusing must be as quick; the label says which.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -30,13 +30,13 @@ Bytes object_name(const std::string& name, const Bytes& content) {
 }
 
 // A mesh of `count` vertices along x and one face.
+const Bytes kOneFace = chunk(0x4120, Bytes().u16(1).u16(0).u16(1).u16(2).u16(0));
+
 Bytes big_mesh(const std::string& name, int count, const Bytes& after_faces = Bytes()) {
     Bytes vertices;
     vertices.u16(static_cast<uint16_t>(count));
     for (int i = 0; i < count; ++i) vertices.floats({static_cast<float>(i), 1, 2});
-    return object_name(name, chunk(0x4100, chunk(0x4110, vertices) +
-                                                chunk(0x4120, Bytes().u16(1).u16(0).u16(1).u16(2).u16(0)) +
-                                                after_faces));
+    return object_name(name, chunk(0x4100, chunk(0x4110, vertices) + kOneFace + after_faces));
 }
 
 Bytes node_header(const std::string& name, int16_t parent) {
@@ -58,10 +58,9 @@ Bytes face_materials(size_t size) {
     }
     Bytes vertices;
     vertices.u16(3).floats({0, 0, 0, 1, 0, 0, 0, 1, 0});
+    const Bytes faces = chunk(0x4120, Bytes().u16(1).u16(0).u16(1).u16(2).u16(0) + lists);
     return file_3ds(materials +
-                    object_name("Mesh", chunk(0x4100, chunk(0x4110, vertices) +
-                                                          chunk(0x4120, Bytes().u16(1).u16(0).u16(1).u16(2).u16(0) +
-                                                                            lists))));
+                    object_name("Mesh", chunk(0x4100, chunk(0x4110, vertices) + faces)));
 }
 
 // Empty meshes, each animated by a node that finds it by name.
@@ -91,7 +90,8 @@ Bytes node_parents(size_t size) {
 Bytes node_tracks(size_t size) {
     const int count = static_cast<int>(size / 65);
     Bytes nodes;
-    const Bytes track = chunk(0xB020, Bytes().u16(0).u32(0).u32(0).u32(1).u32(0).u16(0).floats({1, 2, 3}));
+    const Bytes track =
+        chunk(0xB020, Bytes().u16(0).u32(0).u32(0).u32(1).u32(0).u16(0).floats({1, 2, 3}));
     for (int i = 0; i < count; ++i) nodes.add(chunk(0xB002, node_header("$$$DUMMY", -1) + track));
     return file_3ds(big_mesh("Mesh", 3), 3, keyframer(nodes));
 }
@@ -145,8 +145,8 @@ const bool registered = [] {
                   {"NodeParents", node_parents},     {"NodeTracks", node_tracks},
                   {"Pivots", pivots},                {"LocalFrames", local_frames}};
     for (const auto& shape : shapes)
-        benchmark::RegisterBenchmark((std::string("BM_ReadShape/") + shape.name).c_str(), BM_ReadShape,
-                                     shape.make)
+        benchmark::RegisterBenchmark((std::string("BM_ReadShape/") + shape.name).c_str(),
+                                     BM_ReadShape, shape.make)
             ->RangeMultiplier(4)
             ->Range(32 << 10, 2 << 20)
             ->Unit(benchmark::kMillisecond);

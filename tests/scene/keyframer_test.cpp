@@ -214,15 +214,16 @@ TEST_F(KeyframerTest, HierarchyLinksAndMovesObjectsCamerasAndLights) {
 TEST_F(KeyframerTest, ChildrenWithoutPositionKeysStayPutWhenAFrameIsEvaluatedAgain) {
     // Children without a position track start every evaluation from the place the file gave them;
     // file (x, y, z) is stored (x, z, y).
+    const Bytes cam_at_123 = chunk(0x4700, Bytes().floats({1, 2, 3, 0, 10, 0, 0, 50}));
     const Bytes world =
-        triangle("Root") + chunk(0x4000, Bytes().str("Cam") +
-                                             chunk(0x4700, Bytes().floats({1, 2, 3, 0, 10, 0, 0, 50}))) +
+        triangle("Root") + chunk(0x4000, Bytes().str("Cam") + cam_at_123) +
         chunk(0x4000, Bytes().str("Omni") + chunk(0x4600, Bytes().floats({1, 2, 3}))) +
         chunk(0x4000, Bytes().str("Spot") +
                           chunk(0x4600, Bytes().floats({0, 0, 1}) +
                                             chunk(0x4610, Bytes().floats({0, 0, -1, 30, 40}))));
     const Bytes nodes =
-        node(OBJECT_NODE, "Root", -1, position_track({{0, 10, 0, 0}, {10, 20, 0, 0}}) + unit_scale()) +
+        node(OBJECT_NODE, "Root", -1,
+             position_track({{0, 10, 0, 0}, {10, 20, 0, 0}}) + unit_scale()) +
         node(CAMERA_NODE, "Cam", 0) + node(TARGET_NODE, "Cam.target", 0) +
         node(OMNI_NODE, "Omni", 0) + node(SPOT_NODE, "Spot", 1) +
         node(LIGHT_TARGET_NODE, "Spot", 0);
@@ -257,8 +258,10 @@ TEST_F(KeyframerTest, SelfAndMutualParentsFormNoLoop) {
                         triangle("B") + triangle("C");
     const Bytes nodes = node(OBJECT_NODE, "Self", 0, Bytes(), 0) +
                         node(OBJECT_NODE, "P", 2, Bytes(), 1) +
-                        node(OBJECT_NODE, "Q", 1, Bytes(), 2) + node(OBJECT_NODE, "A", -1, Bytes(), 5) +
-                        node(OBJECT_NODE, "B", -1, Bytes(), 5) + node(OBJECT_NODE, "C", 5, Bytes(), 6);
+                        node(OBJECT_NODE, "Q", 1, Bytes(), 2) +
+                        node(OBJECT_NODE, "A", -1, Bytes(), 5) +
+                        node(OBJECT_NODE, "B", -1, Bytes(), 5) +
+                        node(OBJECT_NODE, "C", 5, Bytes(), 6);
     ASSERT_EQ(load(world, keyframer(nodes), KF_HIERARCHY | KF_TRANSFORM), KF_OK);
     EXPECT_EQ(node_at(0)->parent, nullptr);
     EXPECT_EQ(node_at(0)->child, nullptr);
@@ -347,8 +350,8 @@ TEST_F(KeyframerTest, AmbientDummyPivotAndInstanceName) {
 
 TEST_F(KeyframerTest, AReadReplacesTheWorldChangesOfThePreviousOneAndAFailedReadLeavesNone) {
     // The keyframer adds the ambient and a dummy to the world, links, renames and flags the box
-    // and moves its vertices by its pivot (the last one given). Each read starts from the world as the world read left
-    // it; a read that fails leaves it so.
+    // and moves its vertices by its pivot (the last one given). Each read starts from the world
+    // as the world read left it; a read that fails leaves it so.
     const Bytes world = triangle("Box");
     const Bytes changes =
         node(AMBIENT_NODE, "$AMBIENT$", -1, track(COLOR, 1, key(0).floats({0.5f, 0.25f, 1.0f}))) +
@@ -363,8 +366,9 @@ TEST_F(KeyframerTest, AReadReplacesTheWorldChangesOfThePreviousOneAndAFailedRead
     kf_startup(KF_HIERARCHY);
     ASSERT_EQ(kf_scene_new(&scene), KF_OK);
     const Bytes file = file_3ds(world);
-    ASSERT_EQ(kf_world_read_memory(file.data.data(), static_cast<uint32_t>(file.data.size()), scene),
-              KF_OK);
+    ASSERT_EQ(
+        kf_world_read_memory(file.data.data(), static_cast<uint32_t>(file.data.size()), scene),
+        KF_OK);
     const std::string bare = world_dump();
 
     ASSERT_EQ(read_motion(world, good), KF_OK);

@@ -88,6 +88,7 @@ Bytes camera(float lens) {
 }
 
 const Bytes kTriangle = vertices({{1, 2, 3}, {4, 5, 6}, {7, 8, 9}});
+const Bytes kIdentityFrame = chunk(0x4160, Bytes().floats({1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0}));
 
 TEST_F(WorldChunks, MeshVerticesFacesMappingAndMaterials) {
     const Bytes mesh = named(
@@ -340,9 +341,7 @@ TEST_F(WorldChunks, MalformedFilesAreCorrupted) {
                                                               chunk(0x4130, Bytes().str("Red").u16(4).u16(0)))))),
          KF_CORRUPTED},
         {"second vertex list", file_3ds(named("M", chunk(0x4100, kTriangle + kTriangle))), KF_CORRUPTED},
-        {"second local frame",
-         file_3ds(named("M", chunk(0x4100, kTriangle + chunk(0x4160, Bytes().floats({1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0})) +
-                                               chunk(0x4160, Bytes().floats({1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0}))))),
+        {"second local frame", file_3ds(named("M", chunk(0x4100, kTriangle + kIdentityFrame + kIdentityFrame))),
          KF_CORRUPTED},
         {"second face list",
          file_3ds(named("M", chunk(0x4100, kTriangle + faces({{0, 1, 2, 0}}) + faces({{2, 1, 0, 0}})))),

@@ -36,8 +36,8 @@ Dump kfdump(const std::string& path) {
 std::string world_tree(const std::string& dump) {
     const size_t start = dump.find("<<start of world tree>>");
     const size_t end = dump.find("<<end of world tree>>");
-    return start == std::string::npos || end == std::string::npos ? std::string()
-                                                                   : dump.substr(start, end - start);
+    if (start == std::string::npos || end == std::string::npos) return std::string();
+    return dump.substr(start, end - start);
 }
 
 TEST(Kfdump, PrintsTheWorldAsTheKeyframerLeftIt) {
@@ -48,16 +48,16 @@ TEST(Kfdump, PrintsTheWorldAsTheKeyframerLeftIt) {
     // A triangle "Box" linked under a dummy; the keyframer also adds the ambient colour.
     Bytes vertices;
     vertices.u16(3).floats({0, 0, 0, 1, 0, 0, 0, 1, 0});
-    const Bytes box = chunk(0x4000, Bytes().str("Box") +
-                                        chunk(0x4100, chunk(0x4110, vertices) +
-                                                          chunk(0x4120, Bytes().u16(1).u16(0).u16(1).u16(2).u16(0))));
+    const Bytes face = chunk(0x4120, Bytes().u16(1).u16(0).u16(1).u16(2).u16(0));
+    const Bytes box =
+        chunk(0x4000, Bytes().str("Box") + chunk(0x4100, chunk(0x4110, vertices) + face));
     auto header = [](const char* name, int16_t parent) {
         return chunk(0xB010, Bytes().str(name).u16(0).u16(0).u16(static_cast<uint16_t>(parent)));
     };
-    const Bytes motion =
-        chunk(0xB000, chunk(0xB008, Bytes().u32(0).u32(10)) + chunk(0xB001, header("$AMBIENT$", -1)) +
-                          chunk(0xB002, header("$$$DUMMY", -1) + chunk(0xB011, Bytes().str("Helper"))) +
-                          chunk(0xB002, header("Box", 1)));
+    const Bytes dummy = header("$$$DUMMY", -1) + chunk(0xB011, Bytes().str("Helper"));
+    const Bytes motion = chunk(0xB000, chunk(0xB008, Bytes().u32(0).u32(10)) +
+                                           chunk(0xB001, header("$AMBIENT$", -1)) +
+                                           chunk(0xB002, dummy) + chunk(0xB002, header("Box", 1)));
     const Bytes file = file_3ds(box, 3, motion);
     if (FILE* out = std::fopen(path.c_str(), "wb")) {
         std::fwrite(file.data.data(), 1, file.data.size(), out);
