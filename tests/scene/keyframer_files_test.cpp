@@ -392,41 +392,6 @@ std::vector<float> evaluated_state(const Scene* scene) {
     return out;
 }
 
-// No value jumps: the largest change between samples shrinks with the sampling step, as it does
-// for a continuous curve, even where a key turns an object almost a full turn within one frame.
-TEST_F(KeyframerFilesTest, EvaluationIsFiniteAndContinuous) {
-    for (const char* name : kAnimatedModels) {
-        SCOPED_TRACE(name);
-        load(model_path(name), KF_HIERARCHY | KF_TRANSFORM | KF_NORMALS, true);
-        float start, end;
-        ASSERT_EQ(kf_frame_range(&start, &end), KF_OK);
-
-        // Largest change of each value between samples `step` apart over the whole range.
-        const auto largest_steps = [&](float step) {
-            std::vector<float> previous, largest;
-            for (int n = 0; start + step * n < end; ++n) {
-                EXPECT_EQ(kf_goto_frame(start + step * n), KF_OK);
-                EXPECT_EQ(kf_evaluate(), KF_OK);
-                const std::vector<float> state = evaluated_state(scene);
-                if (largest.empty()) largest.assign(state.size(), 0.0f);
-                for (size_t i = 0; i < state.size(); ++i) {
-                    EXPECT_TRUE(std::isfinite(state[i])) << start + step * n << " " << i;
-                    if (!previous.empty())
-                        largest[i] = std::max(largest[i], std::fabs(state[i] - previous[i]));
-                }
-                previous = state;
-            }
-            return largest;
-        };
-        const std::vector<float> coarse = largest_steps(1.0f / 8.0f);
-        const std::vector<float> fine = largest_steps(1.0f / 64.0f);
-        ASSERT_EQ(coarse.size(), fine.size());
-        for (size_t i = 0; i < fine.size(); ++i)
-            EXPECT_LE(fine[i], 0.25f * coarse[i] + 1e-4f) << "value " << i;
-        unload();
-    }
-}
-
 // The evaluated state at fixed frames, hashed: the arithmetic is the same on every compiler and at
 // every optimisation level, so the release and sanitizer builds must both give these values. When
 // the evaluation is changed on purpose, the new hashes are the ones this test prints.
