@@ -1,11 +1,10 @@
-// Spline tracks against independent oracles: lib3ds's own tangents and rotation splines, the
-// Hermite basis as a matrix product in double precision, ease as the distance covered under its
-// speed profile, and single-axis rotations worked as plain angles. Also the segment rules, repeat
-// and loop, and the stepped tracks.
+// Spline tracks against independent oracles: lib3ds's own tangents, the Hermite basis as a matrix
+// product in double precision, ease as the distance covered under its speed profile, and
+// single-axis rotations worked as plain angles. Also the segment rules, repeat and loop, and the
+// stepped tracks.
 #include "scene/tracks.h"
 
 #include <gtest/gtest.h>
-#include <lib3ds/node.h>
 #include <lib3ds/tracks.h>
 
 #include <array>
@@ -16,8 +15,6 @@
 #include <vector>
 
 #include "scene/kf.h"
-#include "tests/scene/chunk_builder.h"
-#include "tests/scene/model_files.h"
 
 using namespace scene;
 
@@ -343,64 +340,6 @@ TEST_F(TracksTest, MorphBlendsBetweenTargets) {
         EXPECT_EQ(from, c.from);
         EXPECT_EQ(to, c.to);
         EXPECT_EQ(alpha, c.alpha);
-    }
-}
-
-// Rotation keys about changing axes, read from a file by both readers: the rotation of the object
-// between keys is lib3ds's. lib3ds agrees where no key turns by half a turn or more and the keys
-// have no tension, continuity or bias; file (x, y, z) is our (x, z, y).
-TEST_F(TracksTest, RotationsMatchLib3dsBetweenKeys) {
-    using namespace scene_test;
-    std::mt19937 random(7);
-    std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
-    for (int n = 2; n <= 6; ++n) {
-        SCOPED_TRACE(testing::Message() << n << " keys");
-        Bytes keys;
-        uint32_t frame = 0;
-        for (int i = 0; i < n; ++i) {
-            float axis[3] = {unit(random), unit(random), unit(random)};
-            const float length = std::sqrt(axis[0] * axis[0] + axis[1] * axis[1] + axis[2] * axis[2]);
-            keys.u32(frame).u16(0).floats({3.0f * unit(random), axis[0] / length, axis[1] / length,
-                                           axis[2] / length});
-            frame += 3 + random() % 25;
-        }
-        Bytes mesh_vertices;
-        mesh_vertices.u16(3).floats({0, 0, 0, 1, 0, 0, 0, 1, 0});
-        const Bytes world = chunk(
-            0x4000, Bytes().str("A") +
-                        chunk(0x4100, chunk(0x4110, mesh_vertices) +
-                                          chunk(0x4120, Bytes().u16(1).u16(0).u16(1).u16(2).u16(0))));
-        const Bytes node = chunk(
-            0xB002,
-            chunk(0xB010, Bytes().str("A").u16(0).u16(0).u16(0xFFFF)) +
-                chunk(0xB021, Bytes().u16(0).u32(0).u32(0).u32(n) + keys) +
-                chunk(0xB022, Bytes().u16(0).u32(0).u32(0).u32(1).u32(0).u16(0).floats({1, 1, 1})));
-        const Bytes file =
-            file_3ds(world, 3, chunk(0xB000, chunk(0xB008, Bytes().u32(0).u32(frame)) + node));
-
-        Lib3dsFile* reference = lib3ds_read_memory(file.data);
-        ASSERT_NE(reference, nullptr);
-        Scene* scene = nullptr;
-        ASSERT_EQ(kf_scene_new(&scene), KF_OK);
-        ASSERT_EQ(load_world(file, scene), KF_OK);
-        ASSERT_EQ(kf_motion_read_memory(file.data.data(), static_cast<uint32_t>(file.data.size()), scene),
-                  KF_OK);
-        kf_use_scene(scene);
-        const Object* object = static_cast<const Object*>(scene->keyframer->record);
-        for (float at = 0.25f; at < static_cast<float>(frame - 1); at += 0.625f) {
-            ASSERT_EQ(kf_goto_frame(at), KF_OK);
-            ASSERT_EQ(kf_evaluate(), KF_OK);
-            lib3ds_file_eval(reference, at);
-            const Matrix& m = object->matrix;
-            const float ours[3][3] = {{m.xx, m.xy, m.xz}, {m.yx, m.yy, m.yz}, {m.zx, m.zy, m.zz}};
-            const int swap[3] = {0, 2, 1};
-            for (int r = 0; r < 3; ++r)
-                for (int c = 0; c < 3; ++c)  // lib3ds stores columns
-                    EXPECT_NEAR(ours[r][c], reference->nodes->matrix[swap[c]][swap[r]], 1e-5f)
-                        << "frame " << at << ", row " << r << ", column " << c;
-        }
-        kf_scene_delete(scene);
-        lib3ds_file_free(reference);
     }
 }
 
