@@ -1,7 +1,7 @@
 // The keyframer reader and evaluation on animated 3DS files written by others (assimp's test
-// models), checked against lib3ds reading the same files. lib3ds names its node types differently
-// (its "spot" node is a light target, its "light" node both omni and spot), keeps file (z-up)
-// coordinates, and sorts sibling nodes by name.
+// models) and on the intro's scenes, checked against lib3ds reading and evaluating the same bytes.
+// lib3ds names its node types differently (its "spot" node is a light target, its "light" node
+// both omni and spot), keeps file (z-up) coordinates, and sorts sibling nodes by name.
 #include <gtest/gtest.h>
 #include <lib3ds/file.h>
 #include <lib3ds/node.h>
@@ -30,27 +30,37 @@ const char* const kAnimatedModels[] = {
     "TargetCameraAnim.3ds",
 };
 
-// The intro's scenes, extracted from the generated archive into the build tree; none while the
-// archive does not hold them.
-std::vector<std::string> intro_scene_files() {
-    std::vector<std::string> files;
+// A 3DS file's name and bytes.
+struct Model {
+    std::string name;
+    std::vector<uint8_t> bytes;
+};
+
+std::string model_path(const char* name) {
+    return std::string("/usr/share/assimp/models/3DS/") + name;
+}
+
+// The intro's scenes, read from the generated archive; none while the archive does not hold them.
+std::vector<Model> intro_scenes() {
+    std::vector<Model> scenes;
     archive::DataArchive data(VEK_BINARY_DIR "/data/vek.bin");
     for (const char* name : {"train.3ds", "hut2.3ds"}) {
         const int32_t size = data.member_size(name);
         if (size <= 0) continue;
         std::vector<uint8_t> bytes(static_cast<size_t>(size));
-        if (data.read_member(name, bytes.data(), 0) != size) continue;
-        const std::string path = std::string(VEK_BINARY_DIR "/keyframer_test_") + name;
-        std::FILE* file = std::fopen(path.c_str(), "wb");
-        if (!file) continue;
-        const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-        if (std::fclose(file) == 0 && written) files.push_back(path);
+        if (data.read_member(name, bytes.data(), 0) == size) scenes.push_back({name, bytes});
     }
-    return files;
+    return scenes;
 }
 
-std::string model_path(const char* name) {
-    return std::string("/usr/share/assimp/models/3DS/") + name;
+// Every assimp model (animated or not: those without a keyframer have no nodes in either
+// reader), then the intro's scenes.
+std::vector<Model> all_models() {
+    std::vector<Model> models;
+    for (const std::string& path : scene_test::model_files(false))
+        models.push_back({path, scene_test::read_file(path)});
+    for (Model& scene : intro_scenes()) models.push_back(std::move(scene));
+    return models;
 }
 
 template <typename KeyList>
@@ -159,10 +169,15 @@ protected:
 
     // With `first_camera`, views through the world's first camera.
     void load(const std::string& path, uint32_t options, bool first_camera = false) {
+        load(Model{path, scene_test::read_file(path)}, options, first_camera);
+    }
+
+    void load(const Model& model, uint32_t options, bool first_camera = false) {
         kf_startup(options);
         ASSERT_EQ(kf_scene_new(&scene), KF_OK);
-        ASSERT_EQ(kf_world_read(path.c_str(), scene), KF_OK) << path;
-        ASSERT_EQ(kf_motion_read(path.c_str(), scene), KF_OK) << path;
+        const uint32_t size = static_cast<uint32_t>(model.bytes.size());
+        ASSERT_EQ(kf_world_read_memory(model.bytes.data(), size, scene), KF_OK) << model.name;
+        ASSERT_EQ(kf_motion_read_memory(model.bytes.data(), size, scene), KF_OK) << model.name;
         kf_use_scene(scene);
         // A viewport as the intro sets it, so the projection factors are defined.
         for (WorldNode* node = scene->world; node; node = node->next) {
@@ -188,17 +203,16 @@ protected:
     }
 };
 
-// Every assimp model, animated or not (those without a keyframer have no nodes in either reader),
-// and the intro's scenes.
+// Nodes, hierarchy, key counts, and the frames and values of position keys (lib3ds's with y and z
+// exchanged), on every model and the intro's scenes.
 TEST_F(KeyframerFilesTest, NodesAndKeysMatchLib3ds) {
-    std::vector<std::string> files = scene_test::model_files(false);
-    ASSERT_GE(files.size(), 4u);
-    for (const std::string& path : intro_scene_files()) files.push_back(path);
-    for (const std::string& path : files) {
-        SCOPED_TRACE(path);
-        Lib3dsFile* reference = lib3ds_file_load(path.c_str());
+    const std::vector<Model> models = all_models();
+    ASSERT_GE(models.size(), 4u);
+    for (const Model& model : models) {
+        SCOPED_TRACE(model.name);
+        Lib3dsFile* reference = scene_test::lib3ds_read_memory(model.bytes);
         ASSERT_NE(reference, nullptr);
-        load(path, 0);
+        load(model, 0);
         if (scene->keyframer) {
             EXPECT_EQ(scene->frame_start, static_cast<float>(reference->segment_from));
             EXPECT_EQ(scene->frame_end, static_cast<float>(reference->segment_to));
@@ -223,58 +237,131 @@ TEST_F(KeyframerFilesTest, NodesAndKeysMatchLib3ds) {
             EXPECT_EQ(mine.children, facts.children);
             EXPECT_EQ(mine.keys, keys);
         }
-        lib3ds_file_free(reference);
-        unload();
-    }
-}
-
-// Positions, fields of view and rolls stand exactly at their keys' values at the key frames, and
-// those values are lib3ds's with y and z exchanged.
-TEST_F(KeyframerFilesTest, KeysAreHitAtKeyFrames) {
-    for (const char* name : kAnimatedModels) {
-        SCOPED_TRACE(name);
-        Lib3dsFile* reference = lib3ds_file_load(model_path(name).c_str());
-        ASSERT_NE(reference, nullptr);
-        load(model_path(name), 0);
-        int checked = 0;
         for (const KeyframerNode* node = scene->keyframer; node; node = node->next) {
             const Lib3dsNode* their = find_lib3ds(reference->nodes, node->id);
             ASSERT_NE(their, nullptr);
-            const Track* position = node->tracks->track[0];
             const Lib3dsLin3Key* their_key = nullptr;
             if (node->type == NODE_OBJECT) their_key = their->data.object.pos_track.keyL;
             if (node->type == NODE_CAMERA) their_key = their->data.camera.pos_track.keyL;
             if (node->type == NODE_CAMERA_TARGET) their_key = their->data.target.pos_track.keyL;
-            if (!position || !their_key) continue;
-            for (const Key* key = position->keys; key;
+            const Track* position = node->tracks->track[0];
+            for (const Key* key = position && their_key ? position->keys : nullptr; key;
                  key = key->next, their_key = their_key->next) {
                 ASSERT_NE(their_key, nullptr);
                 EXPECT_EQ(key->frame, static_cast<float>(their_key->tcb.frame));
                 EXPECT_EQ(key->value[0], their_key->value[0]);
                 EXPECT_EQ(key->value[1], their_key->value[2]);
                 EXPECT_EQ(key->value[2], their_key->value[1]);
-                if (kf_goto_frame(key->frame) != KF_OK) continue;  // beyond the scene's range
-                ASSERT_EQ(kf_evaluate(), KF_OK);
-                const Vector* at = node->type == NODE_OBJECT
-                                       ? &static_cast<const Object*>(node->record)->translate
-                                   : node->type == NODE_CAMERA
-                                       ? &static_cast<const Camera*>(node->record)->position
-                                       : &static_cast<const Camera*>(node->record)->target;
-                EXPECT_EQ(at->x, key->value[0]);
-                EXPECT_EQ(at->y, key->value[1]);
-                EXPECT_EQ(at->z, key->value[2]);
-                ++checked;
-            }
-            if (node->type != NODE_CAMERA) continue;
-            const Track* roll = node->tracks->track[2];
-            for (const Key* key = roll ? roll->keys : nullptr; key; key = key->next) {
-                if (kf_goto_frame(key->frame) != KF_OK) continue;
-                ASSERT_EQ(kf_evaluate(), KF_OK);
-                EXPECT_EQ(static_cast<const Camera*>(node->record)->roll, key->value[0]);
-                ++checked;
             }
         }
-        EXPECT_GT(checked, 0);
+        lib3ds_file_free(reference);
+        unload();
+    }
+}
+
+std::vector<float> evaluated_state(const Scene* scene);
+
+// Where lib3ds evaluates a track by the same rules: a track of one key, a frame after its last
+// key, or a segment between inner keys of a value track (lib3ds prepares open ends differently); for
+// a rotation track, a segment whose keys and their neighbours have no tension, continuity or bias
+// and turn by less than half a turn each (lib3ds flips and spins differently).
+bool lib3ds_agrees(const Track* track, const Lib3dsQuatKey* rotation_keys, float frame) {
+    if (track == nullptr || track->keys->next == nullptr) return true;
+    if (frame < track->keys->frame) return false;
+    int segment = 0;
+    const Key* k0 = track->keys;
+    while (k0->next && k0->next->frame < frame) {
+        k0 = k0->next;
+        ++segment;
+    }
+    if (k0->next == nullptr) return true;
+    if (rotation_keys == nullptr) return segment >= 1 && k0->next->next != nullptr;
+    for (int i = 0; rotation_keys; rotation_keys = rotation_keys->next, ++i) {
+        const Lib3dsTcb& tcb = rotation_keys->tcb;
+        if (i >= segment - 1 && i <= segment + 2 &&
+            (std::fabs(rotation_keys->angle) >= 3.14159f || tcb.tens != 0 || tcb.cont != 0 ||
+             tcb.bias != 0))
+            return false;
+    }
+    return true;
+}
+
+// Matrix element (row, column) of lib3ds's matrix in our y-up coordinates; lib3ds stores columns.
+float their_element(const Lib3dsMatrix& m, int row, int column) {
+    const int swap[4] = {0, 2, 1, 3};
+    return m[swap[column]][swap[row]];
+}
+
+// Object matrices through the hierarchy, and camera positions, targets, fields of view and rolls,
+// at frames between keys wherever lib3ds evaluates by the same rules. The whole evaluation runs
+// on every frame (normals, morphs, camera space) and stays finite.
+TEST_F(KeyframerFilesTest, EvaluationMatchesLib3dsBetweenKeys) {
+    for (const Model& model : all_models()) {
+        SCOPED_TRACE(model.name);
+        Lib3dsFile* reference = scene_test::lib3ds_read_memory(model.bytes);
+        ASSERT_NE(reference, nullptr);
+        load(model, KF_HIERARCHY | KF_NORMALS | KF_MORPH | KF_TRANSFORM, true);
+        float start, end;
+        if (kf_frame_range(&start, &end) != KF_OK) {
+            lib3ds_file_free(reference);
+            unload();
+            continue;
+        }
+        int compared = 0;
+        for (float frame = start + 0.375f; frame < end; frame += 0.75f) {
+            ASSERT_EQ(kf_goto_frame(frame), KF_OK);
+            ASSERT_EQ(kf_evaluate(), KF_OK);
+            for (float v : evaluated_state(scene)) ASSERT_TRUE(std::isfinite(v)) << frame;
+            lib3ds_file_eval(reference, frame);
+            for (const KeyframerNode* node = scene->keyframer; node; node = node->next) {
+                const Lib3dsNode* their = find_lib3ds(reference->nodes, node->id);
+                // Our hierarchy moves children of objects only; the node and its parents must all
+                // be where lib3ds agrees.
+                bool comparable = true;
+                for (const KeyframerNode* up = node; up && comparable; up = up->parent) {
+                    const Lib3dsNode* their_up = find_lib3ds(reference->nodes, up->id);
+                    if (up != node && up->type != NODE_OBJECT) comparable = false;
+                    for (int slot = 0; slot < 3 && comparable; ++slot) {
+                        const Track* track = up->tracks->track[slot];
+                        const bool rotation = up->type == NODE_OBJECT && slot == 2;
+                        if (rotation && track)
+                            comparable = lib3ds_agrees(track, their_up->data.object.rot_track.keyL, frame);
+                        else if (track && (slot == 0 || up->type == NODE_OBJECT || up->type == NODE_CAMERA))
+                            comparable = lib3ds_agrees(track, nullptr, frame);
+                    }
+                }
+                if (!comparable) continue;
+                if (node->type == NODE_OBJECT) {
+                    const Matrix& m = static_cast<const Object*>(node->record)->matrix;
+                    const float* ours = &m.xx;
+                    for (int r = 0; r < 3; ++r)
+                        for (int c = 0; c < 4; ++c) {
+                            const float theirs = their_element(their->matrix, r, c);
+                            EXPECT_NEAR(ours[4 * r + c], theirs, 2e-4f * (1.0f + std::fabs(theirs)))
+                                << their->name << " frame " << frame << " element " << r << c;
+                        }
+                    ++compared;
+                } else if ((node->type == NODE_CAMERA || node->type == NODE_CAMERA_TARGET) &&
+                           node->parent == nullptr && node->tracks->track[0]) {
+                    const Camera* camera = static_cast<const Camera*>(node->record);
+                    const bool target = node->type == NODE_CAMERA_TARGET;
+                    const Vector& at = target ? camera->target : camera->position;
+                    const float* p = target ? their->data.target.pos : their->data.camera.pos;
+                    const float scale = 2e-4f * (1.0f + std::fabs(p[0]) + std::fabs(p[1]) + std::fabs(p[2]));
+                    EXPECT_NEAR(at.x, p[0], scale) << their->name << " frame " << frame;
+                    EXPECT_NEAR(at.y, p[2], scale) << their->name << " frame " << frame;
+                    EXPECT_NEAR(at.z, p[1], scale) << their->name << " frame " << frame;
+                    if (!target) {
+                        EXPECT_NEAR(camera->fov, their->data.camera.fov, 1e-4f) << frame;
+                        EXPECT_NEAR(camera->roll, their->data.camera.roll, 1e-4f) << frame;
+                    }
+                    ++compared;
+                }
+            }
+        }
+        if (scene->keyframer && scene->keyframer->next) {
+            EXPECT_GT(compared, 0);
+        }
         lib3ds_file_free(reference);
         unload();
     }
@@ -303,64 +390,6 @@ std::vector<float> evaluated_state(const Scene* scene) {
         }
     }
     return out;
-}
-
-// No value jumps: the largest change between samples shrinks with the sampling step, as it does
-// for a continuous curve, even where a key turns an object almost a full turn within one frame.
-TEST_F(KeyframerFilesTest, EvaluationIsFiniteAndContinuous) {
-    for (const char* name : kAnimatedModels) {
-        SCOPED_TRACE(name);
-        load(model_path(name), KF_HIERARCHY | KF_TRANSFORM | KF_NORMALS, true);
-        float start, end;
-        ASSERT_EQ(kf_frame_range(&start, &end), KF_OK);
-
-        // Largest change of each value between samples `step` apart over the whole range.
-        const auto largest_steps = [&](float step) {
-            std::vector<float> previous, largest;
-            for (int n = 0; start + step * n < end; ++n) {
-                EXPECT_EQ(kf_goto_frame(start + step * n), KF_OK);
-                EXPECT_EQ(kf_evaluate(), KF_OK);
-                const std::vector<float> state = evaluated_state(scene);
-                if (largest.empty()) largest.assign(state.size(), 0.0f);
-                for (size_t i = 0; i < state.size(); ++i) {
-                    EXPECT_TRUE(std::isfinite(state[i])) << start + step * n << " " << i;
-                    if (!previous.empty())
-                        largest[i] = std::max(largest[i], std::fabs(state[i] - previous[i]));
-                }
-                previous = state;
-            }
-            return largest;
-        };
-        const std::vector<float> coarse = largest_steps(1.0f / 8.0f);
-        const std::vector<float> fine = largest_steps(1.0f / 64.0f);
-        ASSERT_EQ(coarse.size(), fine.size());
-        for (size_t i = 0; i < fine.size(); ++i)
-            EXPECT_LE(fine[i], 0.25f * coarse[i] + 1e-4f) << "value " << i;
-        unload();
-    }
-}
-
-// The intro's scenes as the intro plays them: every frame of the range evaluates to finite values.
-TEST_F(KeyframerFilesTest, IntroScenesEvaluateAtEveryFrame) {
-    const std::vector<std::string> files = intro_scene_files();
-    if (files.empty()) GTEST_SKIP() << "vek.bin holds no scenes yet";
-    for (const std::string& path : files) {
-        SCOPED_TRACE(path);
-        load(path, KF_HIERARCHY | KF_NORMALS | KF_MORPH | KF_TRANSFORM);
-        WorldNode* camera = nullptr;
-        kf_find_name("Camera01", &camera);
-        if (!camera) kf_find_name("Cam", &camera);
-        ASSERT_NE(camera, nullptr);
-        kf_use_camera(static_cast<Camera*>(camera->record));
-        float start, end;
-        ASSERT_EQ(kf_frame_range(&start, &end), KF_OK);
-        for (float frame = start; frame < end; frame += 1.0f) {
-            ASSERT_EQ(kf_goto_frame(frame), KF_OK);
-            ASSERT_EQ(kf_evaluate(), KF_OK);
-            for (float v : evaluated_state(scene)) ASSERT_TRUE(std::isfinite(v)) << frame;
-        }
-        unload();
-    }
 }
 
 // The evaluated state at fixed frames, hashed: the arithmetic is the same on every compiler and at

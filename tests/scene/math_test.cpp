@@ -160,11 +160,25 @@ TEST(Math, ExpAndLogOfPureQuaternions) {
     const Quaternion pure = {0, 0, 0, 2};
     qt_ln(&pure, &out);
     expect_near(out, Quaternion{0, 0, 0, 2 * kHalfPi}, 0);
-    // The rotation from a to itself has a zero logarithm.
-    Quaternion a;
+    // The logarithm of the rotation from a to b is half its angle along its axis, taken in a's
+    // frame; the rotation from a to itself has a zero logarithm.
+    Quaternion a, step, b;
     qt_from_angle_axis(1.2f, 0, 0, 1, &a);
     qt_ln_dif(&a, &a, &out);
     expect_near(out, zero, 1e-6f);
+    qt_from_angle_axis(0.6f, 1, 0, 0, &step);
+    qt_mul(&a, &step, &b);
+    qt_ln_dif(&a, &b, &out);
+    expect_near(out, Quaternion{0, 0.3f, 0, 0}, 1e-6f);
+    // Past half a turn the half angle is reduced into (-pi/2, pi/2]: 2 becomes 2 - pi; a w of 0
+    // takes the quarter turn.
+    const Quaternion identity = {1, 0, 0, 0};
+    qt_from_angle_axis(4.0f, 0, 1, 0, &b);
+    qt_ln_dif(&identity, &b, &out);
+    expect_near(out, Quaternion{0, 0, 2.0f - kPi, 0}, 1e-6f);
+    const Quaternion half_turn = {0, 0, 1, 0};
+    qt_ln_dif(&identity, &half_turn, &out);
+    expect_near(out, Quaternion{0, 0, kHalfPi, 0}, 0);
 }
 
 TEST(Math, Slerp) {
