@@ -108,9 +108,12 @@ std::pair<Vec3, Vec3> camera_at(int frame) {
   return {{radius * std::cos(angle), radius * std::sin(angle), height}, {0, 0, 75 - 20 * p}};
 }
 
-// The moon at a frame: high in the sky behind the camera. Every face the camera sees turns less
-// than a right angle away from the camera, and so from the moon's side: with the moon this high
-// even the steep flank of a pine at the edge of the picture, seen from the side, stays lit.
+// The moon at a frame: high in the sky, on the side of the hut the camera is on. A face the
+// camera sees turns less than a right angle from the camera, which looks at the hut and sees
+// nothing more than about 37 degrees off its line of sight; so with the moon 78 degrees up even
+// a pine's steepest flank (18 degrees from upright) at the edge of the picture, seen from the
+// side, takes a fifth of the light, and the roof a half or more. The moon's light is so high
+// that upright faces would be dim; the hut's are flat materials.
 LightSpec moon_behind(int frame) {
   const auto [eye, target] = camera_at(frame);
   const float azimuth = std::atan2(eye.y - target.y, eye.x - target.x) * 180 / 3.14159265f;
@@ -139,9 +142,8 @@ std::vector<uint8_t> make_hut_scene() {
   for (const MaterialSpec& m : materials) scene.material(m);
 
   // The moon is the only light of the gouraud faces, and a face turned away from it is black: a
-  // moon fixed in the sky would blacken one slope of the roof, a side of the chimney and the far
-  // side of every pine whenever the camera comes round to them. So it travels with the camera,
-  // always standing high behind it, and lights whatever the camera sees (keyed below).
+  // moon fixed in the sky would blacken one slope of the roof and the far side of every pine
+  // whenever the camera comes round to them. So it travels round with the camera (keyed below).
   // The ground's light is worked out once from the other lights' ranges: the windows' glow fades
   // across the whole clearing, and the high "Sky" light adds the same dim share everywhere.
   scene.light(moon_behind(0));
