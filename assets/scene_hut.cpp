@@ -14,6 +14,7 @@ namespace {
 constexpr float kHalf = 70;     // the hut's walls stand at x, y = +-70
 constexpr float kEaves = 90;    // wall height
 constexpr int kLightsOn = 45;   // frame after which the windows are lit
+constexpr float kMoonElevation = 78;  // degrees above the horizon
 
 float ground_height(float x, float y) {
   const float r = std::hypot(x, y);
@@ -107,28 +108,45 @@ std::pair<Vec3, Vec3> camera_at(int frame) {
   return {{radius * std::cos(angle), radius * std::sin(angle), height}, {0, 0, 75 - 20 * p}};
 }
 
+// The moon at a frame: high in the sky, on the side of the hut the camera is on. A face the
+// camera sees turns less than a right angle from the camera, which looks at the hut and sees
+// nothing more than about 37 degrees off its line of sight; so with the moon 78 degrees up even
+// a pine's steepest flank (18 degrees from upright) at the edge of the picture, seen from the
+// side, takes a fifth of the light, and the roof a half or more. The moon's light is so high
+// that upright faces would be dim; the hut's are flat materials.
+LightSpec moon_behind(int frame) {
+  const auto [eye, target] = camera_at(frame);
+  const float azimuth = std::atan2(eye.y - target.y, eye.x - target.x) * 180 / 3.14159265f;
+  return moon_light(azimuth, kMoonElevation);
+}
+
 }  // namespace
 
 std::vector<uint8_t> make_hut_scene() {
   SceneWriter scene(0, kHutFrames);
+  // The hut's upright faces (walls, door, chimney) are flat: lit from high above they would only
+  // be dim, and their textures show best as they are. The moon shades the roof and the pines.
   const MaterialSpec materials[] = {
       {"SKY", 1, "sky.tga", "", 0, false, 0.1f, 0.1f, 0.3f},
       {"GROUND", 1, "snow.tga", "", 0, true, 0.8f, 0.85f, 1},
       {"PINE", 2, "pine.tga", "", 0, false, 0.1f, 0.3f, 0.15f},
       {"BARK", 2, "bark.tga", "", 0, false, 0.4f, 0.3f, 0.2f},
       {"PLANKS", 1, "planks.tga", "", 0, false, 0.5f, 0.35f, 0.2f},
-      {"DOOR", 2, "bark.tga", "", 0, false, 0.35f, 0.25f, 0.15f},
+      {"DOOR", 1, "door.tga", "", 0, false, 0.35f, 0.25f, 0.15f},
       {"ROOF", 2, "", "", 0, false, 0.9f, 0.9f, 0.95f},
-      {"BRICK", 2, "brick.tga", "", 0, false, 0.6f, 0.25f, 0.2f},
+      {"BRICK", 1, "brick.tga", "", 0, false, 0.6f, 0.25f, 0.2f},
       {"WINLIGHT", 1, "glass.tga", "", 0, false, 1, 0.8f, 0.4f},
       {"WINDARK", 4, "", "", 0, false, 0.2f, 0.2f, 0.3f},
       {"SMOKE", 1, "smoke.tga", "smokea.tga", 0.7f, false, 0.8f, 0.8f, 0.8f},
   };
   for (const MaterialSpec& m : materials) scene.material(m);
 
-  // The ground's light is worked out once from these ranges: the windows' glow fades across the
-  // whole clearing, and the high "Sky" light adds the same dim share everywhere.
-  scene.light(moon_light(-115, 35));
+  // The moon is the only light of the gouraud faces, and a face turned away from it is black: a
+  // moon fixed in the sky would blacken one slope of the roof and the far side of every pine
+  // whenever the camera comes round to them. So it travels round with the camera (keyed below).
+  // The ground's light is worked out once from the other lights' ranges: the windows' glow fades
+  // across the whole clearing, and the high "Sky" light adds the same dim share everywhere.
+  scene.light(moon_behind(0));
   scene.light({"Glow1", {0, -110, 45}, 1, 0.75f, 0.4f, 40, 1800});
   scene.light({"Glow2", {110, 0, 45}, 1, 0.75f, 0.4f, 40, 1800});
   scene.light({"Sky", {0, 0, 10000}, 0.3f, 0.35f, 0.5f, 0, 18000});
@@ -201,6 +219,10 @@ std::vector<uint8_t> make_hut_scene() {
     scene.hide_keys(puff, hide);
     scene.morph_keys(puff, shapes);
   }
+
+  std::vector<PathKey> moon_keys;
+  for (int f = 0; f <= kHutFrames; f += 10) moon_keys.push_back({f, moon_behind(f).position});
+  scene.position_keys(scene.light_node("Moon", -1), moon_keys);
 
   const int cam = scene.camera_nodes("Cam");
   scene.position_keys(cam, eye_keys);

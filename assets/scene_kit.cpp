@@ -122,10 +122,17 @@ void MeshBuilder::cone(Vec3 base, float radius, float height, int sides, const s
     vertex(base + Vec3{radius * std::cos(a), radius * std::sin(a), 0}, static_cast<float>(i) / sides, 0);
   }
   const int apex = vertex(base + Vec3{0, 0, height}, 0.5f, 1);
+  // The underside has a rim of its own: a shared rim would average the flank's normals with the
+  // floor's and turn the flank's lower edge down, away from any light above, into a black band.
+  const int under_rim = static_cast<int>(points.size());
+  for (int i = 0; i <= sides; ++i) {
+    const size_t at = static_cast<size_t>(first + i);
+    vertex(points[at], uv[2 * at], 0);
+  }
   const int under = vertex(base, 0.5f, 0.5f);
   for (int i = 0; i < sides; ++i) {
     triangle(first + i, first + i + 1, apex, material);
-    triangle(under, first + i + 1, first + i, material);
+    triangle(under, under_rim + i + 1, under_rim + i, material);
   }
 }
 

@@ -12,7 +12,7 @@
 namespace assets {
 namespace {
 
-constexpr float kSpeed = 5.5f;       // units per frame
+constexpr float kRun = 5170;         // units the locomotive runs over the whole scene
 constexpr float kKeyStep = 10;       // frames between the keys of the moving things
 constexpr float kBedHalfWidth = 290;  // the railway bed replaces the ground this far either side
 constexpr float kBallast = 3;        // rail top above the bed's edge
@@ -84,7 +84,12 @@ float ground_height(const Railway& railway, float x, float y) {
   return rail - 1 + (hills - (rail - 1)) * smoothstep(150, 450, d);
 }
 
-float head(int frame) { return kSpeed * static_cast<float>(frame); }
+// The scene's moves are set on its time as a fraction of its length, 0 to 1, so that a longer or
+// shorter scene plays the same story at another pace.
+float scene_time(int frame) { return static_cast<float>(frame) / kTrainFrames; }
+
+// How far along the railway the locomotive's front is at a frame.
+float head(int frame) { return kRun * scene_time(frame); }
 
 struct Car {
   const char* name;
@@ -230,18 +235,18 @@ MeshBuilder ground(const Railway& railway) {
 // Camera position and target at a frame: waiting beside the line ahead of the train, then running
 // beside the locomotive, then climbing away over the inside of the loop.
 std::pair<Vec3, Vec3> camera_at(const Railway& r, int frame) {
-  const float f = static_cast<float>(frame);
+  const float t = scene_time(frame);
   const float h = head(frame);
   const Vec3 up{0, 0, 1};
   const float wait_spot = 900;
   const Vec3 wait_eye = r.at(wait_spot) + r.left(wait_spot) * 150 + up * 40;
   const Vec3 run_eye = r.at(h - 120) + r.left(h - 120) * 170 + up * 60;
-  const float climb = smoothstep(600, 940, f);
+  const float climb = smoothstep(0.64f, 1, t);
   const Vec3 climb_eye = r.at(h - 500) + r.left(h - 500) * (170 + 500 * climb) + up * (60 + 420 * climb);
-  const Vec3 eye = lerp(lerp(wait_eye, run_eye, smoothstep(170, 260, f)), climb_eye, smoothstep(560, 660, f));
+  const Vec3 eye = lerp(lerp(wait_eye, run_eye, smoothstep(0.18f, 0.28f, t)), climb_eye, smoothstep(0.6f, 0.7f, t));
   const Vec3 on_loco = r.at(h - 40) + up * 30;
   const Vec3 on_train = r.at(h - 220) + up * 20;
-  return {eye, lerp(on_loco, on_train, smoothstep(560, 700, f))};
+  return {eye, lerp(on_loco, on_train, smoothstep(0.6f, 0.745f, t))};
 }
 
 }  // namespace
@@ -354,7 +359,7 @@ std::vector<uint8_t> make_train_scene() {
     scene.position_keys(lamp, {{0, {56, 0, 38}}});
     // Steam puffs leave the chimney, grow and drift back over the train; each is hidden while it
     // jumps back to the chimney.
-    constexpr int kPeriod = 36;
+    constexpr int kPeriod = 32;
     for (int p = 0; p < 4; ++p) {
       const int steam = scene.object_node("Steam" + std::to_string(p + 1), id);
       std::vector<PathKey> path, size;

@@ -9,9 +9,11 @@
 
 namespace assets {
 
-// Keyframer ranges: the train plays while the music runs from order 1 row 55 to just before order 6
-// row 0 at 30 ms a frame; the hut for about 25 seconds.
-constexpr int kTrainFrames = 940;
+// Keyframer ranges at 30 ms a frame. The train starts when the logo has faded out, 13.05 s into the
+// music (order 1 row 40 and 36 frames of 50 ms), and ends at 37.65 s: the picture screen after it
+// then has the 3.2 s its first picture takes to fade in and half a second to show it before order
+// 6 row 0 (41.38 s). The hut plays for about 25 seconds.
+constexpr int kTrainFrames = 820;
 constexpr int kHutFrames = 830;
 
 // Light ranges in the scenes are those of 3D Studio: full light within `inner`, none past `outer`.

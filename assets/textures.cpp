@@ -85,6 +85,15 @@ Texture colour_mapped(const char* member, const std::vector<uint32_t>& stops) {
 
 uint8_t index_of(float level) { return static_cast<uint8_t>(std::clamp(level, 0.0f, 1.0f) * 255 + 0.5f); }
 
+// The same picture in true colour, for a flat material.
+Texture in_true_colour(Texture t) {
+  for (uint8_t i : t.indices) t.pixels.push_back(t.palette[i]);
+  t.indexed = false;
+  t.indices.clear();
+  t.palette.clear();
+  return t;
+}
+
 // Night sky over a snowy land, for the inside of a sphere mapped by latitude (the top row is the
 // zenith): stars above a dim horizon glow, a row of distant hills, moonlit snow below.
 Texture sky() {
@@ -218,6 +227,7 @@ Texture coach() {
   return t;
 }
 
+// Brick in true colour: the chimney is a flat material.
 Texture brick() {
   Texture t = colour_mapped("brick.tga", {rgb(60, 22, 16), rgb(150, 66, 46), rgb(150, 146, 140), rgb(230, 230, 234)});
   Noise noise(81);
@@ -228,6 +238,22 @@ Texture brick() {
       float level = 0.05f + 0.55f * n;
       if (y % 16 < 2 || shifted % 32 < 2) level = 0.7f + 0.25f * n;
       t.indices[static_cast<size_t>(y * kSize + x)] = index_of(level);
+    }
+  return in_true_colour(t);
+}
+
+// A door of upright boards 32 texels wide with dark joints, in true colour (a flat material).
+Texture door() {
+  Texture t = true_colour("door.tga");
+  Noise noise(66);
+  for (int y = 0; y < kSize; ++y)
+    for (int x = 0; x < kSize; ++x) {
+      const float fx = static_cast<float>(x), fy = static_cast<float>(y);
+      const int board = x / 32;
+      const float grain = 0.5f + 0.5f * std::sin(fx * 0.8f + 8 * noise.fractal(fx, fy, 32, 8));
+      uint32_t c = scale(rgb(104, 66, 38), 0.6f + 0.25f * grain + 0.2f * noise.at(static_cast<float>(board) * 32, fy, 8, 4));
+      if (x % 32 < 2) c = rgb(28, 17, 10);
+      t.pixels[static_cast<size_t>(y * kSize + x)] = c;
     }
   return t;
 }
@@ -316,8 +342,8 @@ void put16(std::vector<uint8_t>& out, int v) {
 }  // namespace
 
 std::vector<Texture> make_textures() {
-  return {sky(), snow(), pine(), bark(), track(), planks(), loco(), coach(), brick(), metal(), glass(), smoke(),
-          smoke_map(), flare()};
+  return {sky(),   snow(),  pine(),  bark(),  track(), planks(),    loco(), coach(),
+          brick(), door(), metal(), glass(), smoke(), smoke_map(), flare()};
 }
 
 std::vector<uint8_t> encode_texture(const Texture& t) {

@@ -2,7 +2,7 @@
 // scene frames it presents, hashed as they appear, are the same on a second run and match the
 // checked-in hashes of a few chosen frames; every material kind is drawn; the scene events of the
 // trace name the members and their ranges. The run also leaves a contact sheet of both scenes in
-// the build folder for people to look at.
+// the build folder for people to look at. The hut, played alone, shows no blackened surface.
 //
 // The chosen frames are in scene_frames_golden.txt; on a mismatch the frame is written to
 // scene_frame_<member>_<n>.png in the build folder. To renew the hashes on purpose:
@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -21,9 +22,11 @@
 
 #include "archive/archive.h"
 #include "child.h"
+#include "display/console.h"
 #include "display/headless/capture.h"
 #include "display/headless/headless_console.h"
 #include "intro/intro.h"
+#include "intro/run_state.h"
 #include "intro/scenes.h"
 #include "intro/trace.h"
 #include "platform/platform.h"
@@ -51,9 +54,61 @@ uint64_t scene_hash(const display::headless::Frame& frame) {
   return hash;
 }
 
+// A face that no light reaches is drawn at intensity 0: pure black. A pixel counts as blackened
+// when every colour channel is below kNearBlack, and so are those of its eight neighbours: thin
+// dark lines (silhouette edges, seams, the dark bands of a texture) then count for nothing, and a
+// blackened surface a few pixels across counts with all of its inside.
+constexpr int kNearBlack = 16;
+// The largest blackened patch, in such pixels, that a hut frame may show: about 11 x 11 pixels,
+// 0.2% of the presented area. The dark window panes mirror the black frame before the first one
+// for a frame, about 35 pixels; a slope of the roof turned away from the light covers up to 2,200.
+constexpr int kMaxBlackPatch = 120;
+
+// The size of the largest 4-connected patch of blackened pixels within `area`.
+int largest_black_patch(const display::headless::Frame& frame, const display::Rect& area) {
+  const int w = area.right - area.left, h = area.bottom - area.top;
+  std::vector<uint8_t> dark(static_cast<size_t>(w) * h), inside(dark.size());
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const uint32_t p = frame.pixels[static_cast<size_t>(y + area.top) * frame.width + x + area.left];
+      dark[static_cast<size_t>(y) * w + x] =
+          (p >> 16 & 0xFF) < kNearBlack && (p >> 8 & 0xFF) < kNearBlack && (p & 0xFF) < kNearBlack;
+    }
+  for (int y = 1; y + 1 < h; ++y)
+    for (int x = 1; x + 1 < w; ++x) {
+      bool all = true;
+      for (int dy = -1; dy <= 1; ++dy)
+        for (int dx = -1; dx <= 1; ++dx) all = all && dark[static_cast<size_t>(y + dy) * w + x + dx];
+      inside[static_cast<size_t>(y) * w + x] = all;
+    }
+  int largest = 0;
+  std::vector<int> pending;
+  for (size_t start = 0; start < inside.size(); ++start) {
+    if (!inside[start]) continue;
+    int size = 0;
+    inside[start] = 0;
+    pending.push_back(static_cast<int>(start));
+    while (!pending.empty()) {
+      const int at = pending.back();
+      pending.pop_back();
+      ++size;
+      // The border rows and columns are never inside, so the neighbours stay in the picture.
+      for (int next : {at - 1, at + 1, at - w, at + w})
+        if (inside[static_cast<size_t>(next)]) {
+          inside[static_cast<size_t>(next)] = 0;
+          pending.push_back(next);
+        }
+    }
+    largest = std::max(largest, size);
+  }
+  return largest;
+}
+
 // What one run presented during the scenes.
 struct SceneRun {
   std::vector<uint64_t> hashes;  // every frame drawn by a scene, in order
+  bool find_black_patches = false;
+  std::vector<int> black_patches;  // per frame, when asked for: the largest blackened patch
   std::map<size_t, display::headless::Frame> kept;  // the frames whose index is in `keep`
   render::DrawStats stats{};
   std::string trace;
@@ -71,6 +126,8 @@ void record_scene_frame() {
   display::headless::Frame frame = display::headless::last_frame();
   const size_t index = recording->hashes.size();
   recording->hashes.push_back(scene_hash(frame));
+  if (recording->find_black_patches)
+    recording->black_patches.push_back(largest_black_patch(frame, intro::hut_area));
   for (size_t k : keep)
     if (k == index) recording->kept[index] = frame;
 }
@@ -248,6 +305,50 @@ TEST(Scenes, TheWholeIntroPlaysBothScenesAlikeTwiceWithEveryMaterialKind) {
     ADD_FAILURE() << key << ": hash " << std::hex << first.hashes[index] << ", golden "
                   << golden->second << "; frame written to " << file;
   }
+}
+
+// The hut alone, played as the intro plays it (headless, virtual clock). Its only light for the
+// gouraud faces is the first one, and the camera circles the hut: no frame may show a large
+// surface turned black, from any side.
+TEST(Scenes, NoLargeSurfaceOfTheHutTurnsBlackFromAnyCameraPosition) {
+  e2e::TempDir folder("scenes_hut");
+  setenv("VEK_CONSOLE", "headless", 1);
+  unsetenv("VEK_CAPTURE");
+  unsetenv("VEK_KEYS");
+  ASSERT_EQ(chdir(folder.path().c_str()), 0);
+  archive::library_archive().reopen(VEK_BINARY_DIR "/data/vek.bin");
+  platform::clock_reset();
+  display::Console console;
+  ASSERT_TRUE(console.open(320, 200, display::FUZZY32));
+  const display::Format argb(display::ARGB8888);
+  display::Surface first(&console.impl(), 320, 200, argb, display::MEMORY_SYSTEM);
+  display::Surface second(&console.impl(), 320, 200, argb, display::MEMORY_SYSTEM);
+  intro::current_surface = &first;
+  intro::previous_surface = &second;
+  intro::SetHutSettings();
+  intro::intro_abort = 0;
+  render::ResetDrawStats();
+  SceneRun run;
+  run.find_black_patches = true;
+  frames_seen = 0;
+  recording = &run;
+  platform::set_event_pump(record_scene_frame);
+  intro::RunScene(console, "hut2.3ds", intro::hut_area);
+  platform::set_event_pump(nullptr);
+  recording = nullptr;
+  console.close();
+  intro::current_surface = intro::previous_surface = nullptr;
+  EXPECT_EQ(chdir(VEK_BINARY_DIR), 0);
+
+  ASSERT_GT(run.black_patches.size(), 800u);
+  int failing = 0, worst = 0;
+  size_t worst_frame = 0;
+  for (size_t i = 0; i < run.black_patches.size(); ++i) {
+    if (run.black_patches[i] > kMaxBlackPatch) ++failing;
+    if (run.black_patches[i] > worst) worst = run.black_patches[i], worst_frame = i;
+  }
+  EXPECT_EQ(failing, 0) << "hut frames with a blackened patch over " << kMaxBlackPatch
+                        << " pixels; the largest, " << worst << " pixels, in frame " << worst_frame;
 }
 
 }  // namespace
