@@ -119,21 +119,41 @@ TEST(ProjectScene, VerticesAndFlarePositions) {
   }
 }
 
-TEST(Flares, DrawnCentredOnTheLightAndNeverFromBehindTheCamera) {
-  std::vector<uint32_t> sprite(8 * 6, 0x01020304);
-  for (int32_t which : {3, 0}) {  // flares, or flareGlow alone with the sprite loaded
+TEST(Flares, CentredOnTheRoundedLightPositionAndNeverFromBehindTheCamera) {
+  // Sprite pixels name their column and row, so that a frame pixel tells where the sprite lies.
+  constexpr int kW = 9, kH = 5;
+  std::vector<uint32_t> sprite(kW * kH);
+  for (int y = 0; y < kH; ++y)
+    for (int x = 0; x < kW; ++x) sprite[y * kW + x] = 0x01000000u | uint32_t(y) << 8 | uint32_t(x);
+  struct Case {
+    float x, y;     // projected light position
+    int left, top;  // the sprite's top-left pixel: the rounded position less half the sprite
+    int32_t flares, glow;
+  };
+  const Case cases[] = {
+      {160.7f, 99.2f, 161 - 4, 99 - 2, 3, 0},
+      {159.3f, 100.6f, 159 - 4, 101 - 2, 0, 1},  // flareGlow alone, the sprite loaded
+      {-2.7f, -1.6f, -3 - 4, -2 - 2, 1, 0},      // to nearest, not towards zero: 2 pixels show
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.x << ", " << c.y);
     TestScene t;
-    render::flares = which;
-    render::flareGlow = which ? 0 : 1;
+    render::flares = c.flares;
+    render::flareGlow = c.glow;
     render::flareSprite = sprite.data();
-    // Projected at (160.5, 100.5): rounded to nearest even, then moved by half the sprite.
-    t.Light({0.5f, -0.5f, 100}, 8, 6);
+    t.Light(rendertest::CameraSpace({c.x, c.y, 100}), kW, kH);
     t.Render();
     EXPECT_EQ(render::drawStats.flares, 1);
+    int written = 0;
     for (int y = 0; y < kHeight; ++y)
-      for (int x = 0; x < kWidth; ++x)
-        ASSERT_EQ(t.at(x, y), x >= 156 && x < 164 && y >= 97 && y < 103 ? 0x01020304u : 0u)
-            << x << " " << y;
+      for (int x = 0; x < kWidth; ++x) {
+        const uint32_t p = t.at(x, y);
+        if (p == 0) continue;
+        ++written;
+        ASSERT_EQ(x - int(p & 0xFF), c.left) << x << "," << y;
+        ASSERT_EQ(y - int(p >> 8 & 0xFF), c.top) << x << "," << y;
+      }
+    EXPECT_EQ(written, c.left < 0 ? 2 : (kW - 1) * kH);
   }
   // Lights behind the camera, at the near limit, or off to the side draw nothing, whatever the
   // flare settings.
@@ -265,6 +285,67 @@ TEST(RenderFrame, PaintersOrderFarToNearWithFlaresBetween) {
       EXPECT_EQ(render::drawStats.flares, 1);
     }
   }
+}
+
+TEST(RenderFrame, SortKeysAreDepthSumsOrDistancesFromTheCameraPosition) {
+  std::vector<uint32_t> sprite(4 * 4, 0x00010101);
+  for (int32_t mode : {2, 0}) {
+    SCOPED_TRACE(testing::Message() << "sort mode " << mode);
+    TestScene t;
+    render::sortMode = mode;
+    render::flares = 3;
+    render::flareSprite = sprite.data();
+    // The camera stands away from the origin, and its matrix moves the world by (-10, 0, 20):
+    // distance keys measure from its position to pvert and to the light's world position, the
+    // flare's depth is that of the light moved into camera space.
+    const Vector eye{40, -30, 250};
+    t.camera.position = eye;
+    t.camera.matrix.xw = -10, t.camera.matrix.zw = 20;
+    scene::Material* grey = t.Material(render::SHADING_CONSTANT_GOURAUD);
+    scene::Object* level = t.Triangle(grey, Front(100, 60, 20, 100));
+    scene::Object* slanted = t.Triangle(grey, {{200, 50, 200}, {170, 80, 400}, {230, 80, 100}});
+    t.Light({30, 20, 80}, 4, 4);  // camera space (20, 20, 100)
+    t.Render();
+    const auto distance = [&](const Vector& p) {
+      return std::hypot(std::hypot(double(eye.x) - p.x, double(eye.y) - p.y), double(eye.z) - p.z);
+    };
+    const auto face_key = [&](const scene::Object* o) {
+      double sum = 0;
+      for (int i = 0; i < 3; ++i) sum += mode == 2 ? o->vertices[i].pvert.z : distance(o->vertices[i].pvert);
+      return mode == 2 ? sum : sum * 1000;
+    };
+    const double flare_key = mode == 2 ? 3 * 100.0 : 3000 * std::sqrt(10.0 * 10 + 50 * 50 + 170 * 170);
+    const auto* table = static_cast<const render::SortEntry*>(t.s->sort_table);
+    int faces = 0;
+    for (int i = 0; i < 3; ++i) {
+      if (i > 0) {
+        EXPECT_GE(table[i - 1].key, table[i].key);
+      }
+      const void* item = table[i].item;
+      const double expected = item == &level->faces[0]     ? face_key(level)
+                              : item == &slanted->faces[0] ? face_key(slanted)
+                                                           : flare_key;
+      faces += item == &level->faces[0] || item == &slanted->faces[0];
+      EXPECT_NEAR(table[i].key, expected, expected * 1e-6) << i;
+    }
+    EXPECT_EQ(faces, 2);
+    EXPECT_EQ(render::drawStats.flares, 1);
+  }
+}
+
+TEST(CollectLights, KeepsTheFirst32LightsInWorldOrder) {
+  TestScene t;
+  EXPECT_EQ(render::CollectLights(t.s), 0);
+  EXPECT_EQ(render::lightWeight, 1.0f);
+  std::vector<scene::Light*> lights;
+  for (int i = 0; i < 34; ++i) {
+    lights.push_back(t.Light({float(i), 0, 100}));
+    if (i % 8 == 0) t.Material(scene::SHADING_FLAT);
+  }
+  EXPECT_EQ(render::CollectLights(t.s), 32);
+  EXPECT_EQ(render::lightCount, 32);
+  EXPECT_EQ(render::lightWeight, 0.03125f);
+  for (int i = 0; i < 32; ++i) EXPECT_EQ(render::lightTable[i], lights[i]) << i;
 }
 
 TEST(RenderFrame, EachMaterialDrawsThroughItsRasterizer) {
