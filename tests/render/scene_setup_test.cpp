@@ -1,4 +1,5 @@
-// Face sorting, the scene optimizer, the ambient colour and the load options.
+// Face sorting, the scene optimizer, the ambient colour, the load options, the light table and the
+// shading conversions of texture preparation.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,9 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "render/lights.h"
 #include "render/optimize.h"
 #include "render/settings.h"
 #include "render/sort.h"
+#include "render/textures.h"
 #include "scene/kf.h"
 #include "scene/library.h"
 
@@ -48,6 +51,12 @@ struct SceneBuilder {
     m->texture_map.filename = scene::kf_copy_name("wood.tga");
     scene::kf_append_world(s, scene::WORLD_MATERIAL, m);
     return m;
+  }
+  scene::Light* Light(scene::Vector position, float inner, float outer) {
+    auto* l = scene::kf_new_record<scene::Light>("lamp");
+    l->position = position, l->range_a = inner, l->range_b = outer;
+    scene::kf_append_world(s, scene::WORLD_LIGHT, l);
+    return l;
   }
   void Ambient(float r, float g, float b) {
     auto* a = scene::kf_new_record<scene::Ambient>("$AMBIENT$");
@@ -195,6 +204,58 @@ TEST(Optimizer, LoadOptionsAreOneBitPerSetting) {
     EXPECT_EQ(render::BuildLoadOptions(), i < 0 ? 0u : i == 7 ? 15u : 1u << i) << i;
   }
   for (int32_t* s : settings) *s = 0;
+}
+
+TEST(TexturePreparation, OnlyMaxCompatTurnsTwoSidedPhongIntoGouraud) {
+  render::fakeTextures = 1;  // the textures named are missing: dull ones stand in
+  for (int32_t compat : {0, 1}) {
+    SCOPED_TRACE(compat);
+    SceneBuilder b;
+    struct {
+      uint32_t shading, flags, converted;
+    } cases[] = {{scene::SHADING_PHONG, scene::MATERIAL_TWOSIDED, scene::SHADING_GOURAUD},
+                 {scene::SHADING_PHONG, 0, scene::SHADING_PHONG},
+                 {scene::SHADING_FLAT, scene::MATERIAL_TWOSIDED, scene::SHADING_FLAT}};
+    std::vector<scene::Material*> materials;
+    for (const auto& c : cases) {
+      materials.push_back(b.Material("m"));
+      materials.back()->shading = c.shading, materials.back()->flags = c.flags;
+    }
+    render::maxCompat = compat;
+    render::CollectLights(b.s);
+    ASSERT_EQ(render::LoadSceneTextures(b.s), 1);
+    for (size_t i = 0; i < materials.size(); ++i) {
+      const bool converted = compat && cases[i].converted != cases[i].shading;
+      EXPECT_EQ(materials[i]->shading, compat ? cases[i].converted : cases[i].shading) << i;
+      EXPECT_EQ(materials[i]->flags, converted ? 0u : cases[i].flags) << i;
+    }
+    render::FreeSceneTextures(b.s);
+  }
+  render::fakeTextures = render::maxCompat = 0;
+}
+
+TEST(TexturePreparation, VertexAttenuationFadesToTheOuterRangeInclusive) {
+  SceneBuilder b;
+  b.Light({0, 0, 0}, 1000, 2000);    // counts 1 near the origin
+  b.Light({0, 0, 0}, 10, 20);        // 1 up to 10, falling to 0 at 20, left out beyond
+  b.Light({0, 0, -3000}, 50, 50);    // no fade: 1 nearer than 50, left out from 50 on
+  render::CollectLights(b.s);
+  struct Case {
+    scene::Vector at;
+    float expected;  // the mean of the lights that count
+  };
+  const Case cases[] = {
+      {{5, 0, 0}, 1.0f},       {{0, 10, 0}, 1.0f},       {{12, 0, 0}, 0.9f},
+      {{0, 0, 19.5f}, 0.525f}, {{20, 0, 0}, 0.5f},       {{0, 20.5f, 0}, 1.0f},
+      {{0, 0, -3049}, 1.0f},   {{0, 0, -3050}, 0.0f},    {{0, 0, 2500}, 0.0f},
+  };
+  for (const Case& c : cases) {
+    scene::Vertex v{};
+    v.pvert = c.at;
+    EXPECT_FLOAT_EQ(render::VertexAttenuation(v), c.expected) << c.at.x << " " << c.at.y << " " << c.at.z;
+  }
+  scene::kf_world_free(b.s);
+  render::CollectLights(b.s);
 }
 
 }  // namespace
