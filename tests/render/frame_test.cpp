@@ -250,11 +250,16 @@ TEST(RenderFrame, DrawsOnlyVisibleFrontFacesOfShownObjects) {
       {"display-hidden", Front(120, 120, 20, 100), scene::OBJECT_DISPLAY_HIDDEN, 0},
       {"edge-on", {{200, 120, 100}, {210, 130, 100}, {220, 140, 100}}, 0, 0},
   };
+  std::vector<scene::Object*> objects;
   for (const Case& c : cases) {
-    scene::Object* o = t.Triangle(grey, c.corners);
-    o->flags = c.flags;
-    SetIntensity(o, 90.5f);
+    objects.push_back(t.Triangle(grey, c.corners));
+    SetIntensity(objects.back(), 90.5f);
   }
+  // Hidden after a frame in which they were shown: their vertices keep the old screen positions.
+  t.Render();
+  for (size_t i = 0; i < objects.size(); ++i) objects[i]->flags = cases[i].flags;
+  t.frame.assign(t.frame.size(), 0);
+  render::ResetDrawStats();
   t.Render();
   // Edge-on faces are listed (a zero cross product is front) and draw no pixel.
   EXPECT_EQ(render::drawStats.faces[render::KIND_CONSTANT_GOURAUD][render::MODE_GOURAUD], 2);
@@ -392,6 +397,12 @@ TEST(RenderFrame, EachMaterialDrawsThroughItsRasterizer) {
                  return byte == 3 ? a * 255 >> 8 : (a * (255 - 0x40) >> 8) + (b * 0x40 >> 8);
                }),
        KIND_FLAT, render::MODE_MAPPED},
+      {"flat animated, animation off", FLAT, tex, 0, straight, 0, texel, KIND_FLAT,
+       render::MODE_TEXTURED,
+       [](scene::Material* m) {
+         m->texture_map.animated = 1;
+         m->texture_map.frame_u_offset = 64, m->texture_map.frame_v_offset = 128;
+       }},
       {"flat half, transparency off", FLAT, tex, 1, straight, 0, texel, KIND_FLAT,
        render::MODE_TEXTURED, [](scene::Material*) { render::transparencyEnabled = 0; }},
       {"flat, unknown transparency mode", FLAT, tex, 9, straight, 0, kBackground, kNone, kNone},
@@ -507,6 +518,8 @@ TEST(RenderFrame, HostileValuesDrawNothingAndStayInside) {
   o = t.Triangle(lit, Front(160, 50, 80, 100));
   o->vertices[2].pvert.x = kInf;
   o = t.Triangle(lit, Front(160, 50, 80, 100), {kNaN, 0, -1});
+  o = t.Triangle(lit, Front(160, 50, 80, 100));
+  o->vertices[0].pvert.x = kNaN;  // a cross product that is not a number lists the face
   o = t.Triangle(constant, Front(160, 50, 80, 100));
   SetIntensity(o, kNaN);
   for (float huge : {1e6f, 1e30f}) {
@@ -516,6 +529,7 @@ TEST(RenderFrame, HostileValuesDrawNothingAndStayInside) {
   t.frame.assign(t.frame.size(), 0x11111111);
   t.Render();
   EXPECT_EQ(render::drawStats.flares, 0);
+  EXPECT_EQ(FacesDrawn(), 6);  // all but the one with a depth that is not a number
   // Only the huge triangles, clipped to the frame, write pixels.
   for (uint32_t p : t.frame) ASSERT_TRUE(p == 0x11111111u || p == 0x00646464u) << std::hex << p;
   EXPECT_EQ(t.at(160, 100), 0x00646464u);

@@ -50,6 +50,7 @@ void NoteThenLog() {
 
 TEST(Messages, LogIsFlushedAtOnceAndNoteWritesOnlyWhenVerbose) {
   EXPECT_EQ(ChildStderr(nullptr, NoteThenLog), "\nerror here");
+  EXPECT_EQ(ChildStderr("0", NoteThenLog), "\nerror here");
   EXPECT_EQ(ChildStderr("1", NoteThenLog), "\nprogress 1\nerror here");
 }
 
