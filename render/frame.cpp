@@ -272,7 +272,8 @@ constexpr std::array<FaceDrawer, kShadingCodes> kFaceDrawers = [] {
   return table;
 }();
 
-// Draws a face; the kind and mode it was drawn in, or kind KIND_COUNT when it drew nothing.
+// What a face was drawn as: its material kind and the rasterizer mode, or kind KIND_COUNT when
+// it drew nothing.
 struct Drawn {
   int32_t kind, mode;
 };
@@ -304,6 +305,7 @@ void DrawList(const SortEntry* table, int n) {
   }
 }
 
+// Set by ResetDrawStats: RenderFrame counts into drawStats.
 bool counting = false;
 
 }  // namespace
