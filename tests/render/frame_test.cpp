@@ -101,10 +101,10 @@ TEST(ProjectScene, VerticesAndFlarePositions) {
   const Flare lights[] = {
       {{-175.5f, 0, 100}, -15.5f, 100, 1}, {{-176, 0, 100}, -16, 100, 0},
       {{174.5f, 0, 100}, 334.5f, 100, 1},  {{175, 0, 100}, 335, 100, 0},
-      {{0, 107.5f, 100}, 160, -7.5f, 1},   {{0, -106.5f, 100}, 160, 206.5f, 1},
-      {{0, -107, 100}, 160, 207, 0},       {{0, 0, -100}, 160, 100, 0},
-      {{0, 0, 1.0f}, 160, 100, 0},         {{kNaN, 0, 100}, kNaN, 100, 0},
-      {{0, 0, kInf}, 160, 100, 0},
+      {{0, 107.5f, 100}, 160, -7.5f, 1},   {{0, 108, 100}, 160, -8, 0},
+      {{0, -106.5f, 100}, 160, 206.5f, 1}, {{0, -107, 100}, 160, 207, 0},
+      {{0, 0, -100}, 160, 100, 0},         {{0, 0, 1.0f}, 160, 100, 0},
+      {{kNaN, 0, 100}, kNaN, 100, 0},      {{0, 0, kInf}, 160, 100, 0},
   };
   for (const Flare& f : lights) {
     light->position = {f.camera.x + 10, f.camera.y, f.camera.z};
@@ -490,12 +490,14 @@ TEST(RenderFrame, LightsEachVertexOfGouraudFaces) {
     t.Render();
     EXPECT_EQ(t.at(160, 100), c.expected) << c.what << ": 0x" << std::hex << t.at(160, 100);
   }
-  // Lit once per vertex, not per face: terms 0.2, 0.5 and 0.8 at the corners give the mean at the
-  // centroid, within the rasterizer's rounding.
+  // Lit once per vertex, not per face: a light standing on the first corner (no direction, so a
+  // term of 0 there) and terms 0.6 and 0.9 at the others give their mean 0.5 at the centroid,
+  // within the rasterizer's rounding.
   TestScene t;
-  t.Light(a);
+  const Vector corner = rendertest::CameraSpace({160, 40, 100});
+  t.Light(corner);
   scene::Object* o = t.Triangle(t.Material(scene::SHADING_GOURAUD), Front(160, 40, 90, 100));
-  for (int i = 0; i < 3; ++i) AimNormal(o->vertices[i], {a}, {0.2 + 0.3 * i});
+  for (int i = 1; i < 3; ++i) AimNormal(o->vertices[i], {corner}, {0.3 + 0.3 * i});
   t.Render();
   const uint32_t grey = t.at(160, 100) & 0xFF;  // centroid of (160, 40), (70, 130), (250, 130)
   EXPECT_NEAR(double(grey), 0.5 * 255, 1.5);
