@@ -316,10 +316,14 @@ TEST(RenderFrame, SortKeysAreDepthSumsOrDistancesFromTheCameraPosition) {
     };
     const auto face_key = [&](const scene::Object* o) {
       double sum = 0;
-      for (int i = 0; i < 3; ++i) sum += mode == 2 ? o->vertices[i].pvert.z : distance(o->vertices[i].pvert);
-      return mode == 2 ? sum : sum * 1000;
+      for (int i = 0; i < 3; ++i) {
+        const Vector& p = o->vertices[i].pvert;
+        sum += mode == 2 ? p.z : 1000 * distance(p);
+      }
+      return sum;
     };
-    const double flare_key = mode == 2 ? 3 * 100.0 : 3000 * std::sqrt(10.0 * 10 + 50 * 50 + 170 * 170);
+    // Depth 100 in camera space; (10, 50, 170) from the camera to the light.
+    const double flare_key = mode == 2 ? 300 : 3000 * std::sqrt(10.0 * 10 + 50 * 50 + 170 * 170);
     const auto* table = static_cast<const render::SortEntry*>(t.s->sort_table);
     int faces = 0;
     for (int i = 0; i < 3; ++i) {
