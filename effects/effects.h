@@ -49,15 +49,6 @@ constexpr uint32_t pack_v(Fixed16 v) {
 constexpr uint32_t pack_u_step(Fixed16 du) { return pack_u(du) | ~kPackedUMask; }
 constexpr uint32_t pack_v_step(Fixed16 dv) { return pack_v(dv) | ~kPackedVMask; }
 
-// Back to 16.16 (integer part 0 ... 255, the dropped fraction bit 0).
-constexpr Fixed16 unpack_u(uint32_t packed) {
-  return static_cast<Fixed16>((packed >> 8 & 0x00F80000) | (packed & 0x00070000) |
-                              (packed << 1 & 0x0000FFFE));
-}
-constexpr Fixed16 unpack_v(uint32_t packed) {
-  return static_cast<Fixed16>((packed >> 3 & 0x00FF0000) | (packed << 1 & 0x0000FFFE));
-}
-
 constexpr uint32_t step_packed_u(uint32_t packed, uint32_t step) {
   return (packed + step) & kPackedUMask;
 }
@@ -73,7 +64,6 @@ static_assert(packed_texel_index(pack_u(0x00FF0000), pack_v(0x00FF0000)) ==
               "packed coordinates must address the tiled texture");
 static_assert(step_packed_u(pack_u(0x00FFFFFF), pack_u_step(0x00000002)) == pack_u(0),
               "u must wrap at 256");
-static_assert(unpack_v(pack_v(0x00AB1234)) == 0x00AB1234, "pack and unpack must agree");
 
 // ---- Span fillers -------------------------------------------------------------------------------
 // Stepping state the rasterizer sets before each span: the per-pixel steps in packed form, and for

@@ -139,7 +139,6 @@ void DrawFlare(int slot) {
   const int32_t y = static_cast<int32_t>(std::lrint(light.flare_y)) - (light.flare_height >> 1);
   BlitAdd(flareSprite, light.flare_width, light.flare_height, x, y, frameBuffer, screenWidth,
           screenHeight);
-  ++drawStats.flares;
 }
 
 // ---- Lighting -----------------------------------------------------------------------------------
@@ -273,16 +272,41 @@ constexpr std::array<FaceDrawer, kShadingCodes> kFaceDrawers = [] {
   return table;
 }();
 
-void DrawFace(const Face& f) {
+// What a face was drawn as: its material kind and the rasterizer mode, or kind KIND_COUNT when
+// it drew nothing.
+struct Drawn {
+  int32_t kind, mode;
+};
+Drawn DrawFace(const Face& f) {
   const Material* m = f.pmaterial;
   const FaceDrawer* drawer =
       m && m->shading < static_cast<uint32_t>(kShadingCodes) ? &kFaceDrawers[m->shading] : nullptr;
   const int32_t mode = drawer && drawer->draw ? drawer->draw(f, *m) : kNothing;
-  if (mode == kNothing)
-    ++drawStats.skipped;
-  else
-    ++drawStats.faces[drawer->kind][mode];
+  return mode == kNothing ? Drawn{KIND_COUNT, 0} : Drawn{drawer->kind, mode};
 }
+
+// The sorted list, first to last. Counting is chosen once per frame, so that a run nobody
+// reads the statistics of pays nothing per face for them.
+template <bool kCount>
+void DrawList(const SortEntry* table, int n) {
+  for (int i = 0; i < n; ++i) {
+    const int slot = FlareSlot(table[i].item);
+    if (slot >= 0) {
+      DrawFlare(slot);
+      if (kCount) ++drawStats.flares;
+      continue;
+    }
+    const Drawn drawn = DrawFace(*static_cast<const Face*>(table[i].item));
+    if (!kCount) continue;
+    if (drawn.kind == KIND_COUNT)
+      ++drawStats.skipped;
+    else
+      ++drawStats.faces[drawn.kind][drawn.mode];
+  }
+}
+
+// Set by ResetDrawStats: RenderFrame counts into drawStats.
+bool counting = false;
 
 }  // namespace
 
@@ -326,14 +350,12 @@ void RenderFrame(scene::Scene* scene, const scene::Camera* camera) {
   int n = ListFaces(scene, *camera, table);
   n += ListFlares(*camera, table + n);
   if (n == 0) return;
-  ++drawStats.frames;
   SortFaces(table, n);
-  for (int i = 0; i < n; ++i) {
-    const int slot = FlareSlot(table[i].item);
-    if (slot >= 0)
-      DrawFlare(slot);
-    else
-      DrawFace(*static_cast<const Face*>(table[i].item));
+  if (counting) {
+    ++drawStats.frames;
+    DrawList<true>(table, n);
+  } else {
+    DrawList<false>(table, n);
   }
 }
 
@@ -351,6 +373,9 @@ void BlitAdd(const uint32_t* sprite, int32_t w, int32_t h, int32_t x, int32_t y,
   }
 }
 
-void ResetDrawStats() { drawStats = {}; }
+void ResetDrawStats(bool count) {
+  drawStats = {};
+  counting = count;
+}
 
 }  // namespace render

@@ -52,6 +52,7 @@ void BlitAdd(const uint32_t* sprite, int32_t w, int32_t h, int32_t x, int32_t y,
 // What the frames drawn since the last reset consisted of, so that a test can show that every
 // material kind and rasterizer mode appears in a run: ResetDrawStats() before playing, then
 // drawStats.faces[kind][mode] counts the faces each material kind handed to each rasterizer.
+// Nothing is counted until the first reset, so that a run that never reads them pays nothing.
 
 // The material kinds, by shading: the scene file's flat, gouraud, phong and metal, and the constant
 // gouraud that two-sided flat materials become.
@@ -84,6 +85,7 @@ struct DrawStats {
 };
 inline DrawStats drawStats = {};
 
-void ResetDrawStats();
+// Zeroes the statistics; RenderFrame counts from now on while `count` is true.
+void ResetDrawStats(bool count = true);
 
 }  // namespace render

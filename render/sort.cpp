@@ -1,7 +1,5 @@
 #include "render/sort.h"
 
-#include <climits>
-#include <cmath>
 #include <utility>
 
 #include "render/messages.h"
@@ -9,8 +7,8 @@
 namespace render {
 namespace {
 
-// CompareSortEntries(a, b) < 0 without the rounding: a difference rounds (ties to even) to 1 or
-// more exactly when it exceeds 0.5, and NaN exceeds nothing.
+// a before b: a.key - b.key rounds (ties to even) to 1 or more exactly when it exceeds 0.5, and a
+// difference that is not a number exceeds nothing.
 bool Before(const SortEntry& a, const SortEntry& b) { return a.key - b.key > 0.5f; }
 
 void SiftDown(SortEntry* table, int root, int n) {
@@ -40,16 +38,6 @@ void AllocFaceSortTable(scene::Scene* scene) {
 void FreeFaceSortTable(scene::Scene* scene) {
   TrackedFree(scene->sort_table, __FILE__, __LINE__);
   scene->sort_table = nullptr;
-}
-
-int CompareSortEntries(const SortEntry& a, const SortEntry& b) {
-  const float difference = a.key - b.key;
-  // Keys that are not numbers (or two equal infinities) compare equal, huge distances saturate:
-  // the result stays a well-defined int whatever the keys.
-  if (!(difference == difference)) return 0;
-  if (difference >= 2147483648.0f) return -INT_MAX;
-  if (difference <= -2147483648.0f) return INT_MAX;
-  return -static_cast<int>(std::nearbyint(difference));
 }
 
 // Heap sort: in place, and safe with a comparison under which "equal" is not transitive (keys a

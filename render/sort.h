@@ -22,10 +22,9 @@ void AllocFaceSortTable(scene::Scene* scene);
 // Frees the table (null-safe) and clears the pointer.
 void FreeFaceSortTable(scene::Scene* scene);
 
-// The sort's comparison: a.key - b.key rounded to the nearest integer (ties to even) and negated,
-// so keys closer than 0.5 compare equal and the result is a distance, not just a sign.
-int CompareSortEntries(const SortEntry& a, const SortEntry& b);
-// Sorts the first n entries by that comparison, largest key first. Not stable.
+// Sorts the first n entries largest key first, comparing by a.key - b.key rounded to the nearest
+// integer (ties to even): keys closer than 0.5, or not numbers, compare equal and may come in
+// either order. Not stable.
 void SortFaces(SortEntry* table, int n);
 
 }  // namespace render

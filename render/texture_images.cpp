@@ -78,11 +78,11 @@ SurfacePtr Resample(SurfacePtr source, int32_t width, int32_t height) {
   return result;
 }
 
-}  // namespace
-
 bool IsArgb(const Surface& surface) {
   return surface.ok() && display::equal(surface.format(), display::Format(display::ARGB8888));
 }
+
+}  // namespace
 
 bool IsIndexed(const Surface& surface) {
   return surface.ok() && surface.format().type == display::INDEXED && surface.format().bytes == 1;

@@ -31,7 +31,6 @@ class LockedPixels {
   uint8_t* top_;
 };
 
-bool IsArgb(const display::Surface& surface);
 // One byte per pixel with a palette behind it.
 bool IsIndexed(const display::Surface& surface);
 

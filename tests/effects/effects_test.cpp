@@ -203,17 +203,4 @@ TEST(SpanFillers, KnownValuesAndWrap) {
   EXPECT_EQ(white[0], 0xFEFEFEFEu);
 }
 
-TEST(PackedCoordinates, RoundTripAndIndex) {
-  std::mt19937 rng(77);
-  for (int i = 0; i < 1000; ++i) {
-    auto u = static_cast<effects::Fixed16>(rng() & 0x00FFFFFE);
-    auto v = static_cast<effects::Fixed16>(rng() & 0x00FFFFFE);
-    EXPECT_EQ(effects::unpack_u(effects::pack_u(u)), u);
-    EXPECT_EQ(effects::unpack_v(effects::pack_v(v)), v);
-    EXPECT_EQ(
-        effects::packed_texel_index(effects::pack_u(u), effects::pack_v(v)),
-        effects::tiled_texel_index(static_cast<uint32_t>(u) >> 16, static_cast<uint32_t>(v) >> 16));
-  }
-}
-
 }  // namespace

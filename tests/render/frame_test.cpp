@@ -101,10 +101,10 @@ TEST(ProjectScene, VerticesAndFlarePositions) {
   const Flare lights[] = {
       {{-175.5f, 0, 100}, -15.5f, 100, 1}, {{-176, 0, 100}, -16, 100, 0},
       {{174.5f, 0, 100}, 334.5f, 100, 1},  {{175, 0, 100}, 335, 100, 0},
-      {{0, 107.5f, 100}, 160, -7.5f, 1},   {{0, -106.5f, 100}, 160, 206.5f, 1},
-      {{0, -107, 100}, 160, 207, 0},       {{0, 0, -100}, 160, 100, 0},
-      {{0, 0, 1.0f}, 160, 100, 0},         {{kNaN, 0, 100}, kNaN, 100, 0},
-      {{0, 0, kInf}, 160, 100, 0},
+      {{0, 107.5f, 100}, 160, -7.5f, 1},   {{0, 108, 100}, 160, -8, 0},
+      {{0, -106.5f, 100}, 160, 206.5f, 1}, {{0, -107, 100}, 160, 207, 0},
+      {{0, 0, -100}, 160, 100, 0},         {{0, 0, 1.0f}, 160, 100, 0},
+      {{kNaN, 0, 100}, kNaN, 100, 0},      {{0, 0, kInf}, 160, 100, 0},
   };
   for (const Flare& f : lights) {
     light->position = {f.camera.x + 10, f.camera.y, f.camera.z};
@@ -119,21 +119,41 @@ TEST(ProjectScene, VerticesAndFlarePositions) {
   }
 }
 
-TEST(Flares, DrawnCentredOnTheLightAndNeverFromBehindTheCamera) {
-  std::vector<uint32_t> sprite(8 * 6, 0x01020304);
-  for (int32_t which : {3, 0}) {  // flares, or flareGlow alone with the sprite loaded
+TEST(Flares, CentredOnTheRoundedLightPositionAndNeverFromBehindTheCamera) {
+  // Sprite pixels name their column and row, so that a frame pixel tells where the sprite lies.
+  constexpr int kW = 9, kH = 5;
+  std::vector<uint32_t> sprite(kW * kH);
+  for (int y = 0; y < kH; ++y)
+    for (int x = 0; x < kW; ++x) sprite[y * kW + x] = 0x01000000u | uint32_t(y) << 8 | uint32_t(x);
+  struct Case {
+    float x, y;     // projected light position
+    int left, top;  // the sprite's top-left pixel: the rounded position less half the sprite
+    int32_t flares, glow;
+  };
+  const Case cases[] = {
+      {160.7f, 99.2f, 161 - 4, 99 - 2, 3, 0},
+      {159.3f, 100.6f, 159 - 4, 101 - 2, 0, 1},  // flareGlow alone, the sprite loaded
+      {-2.7f, -1.6f, -3 - 4, -2 - 2, 1, 0},      // to nearest, not towards zero: 2 pixels show
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.x << ", " << c.y);
     TestScene t;
-    render::flares = which;
-    render::flareGlow = which ? 0 : 1;
+    render::flares = c.flares;
+    render::flareGlow = c.glow;
     render::flareSprite = sprite.data();
-    // Projected at (160.5, 100.5): rounded to nearest even, then moved by half the sprite.
-    t.Light({0.5f, -0.5f, 100}, 8, 6);
+    t.Light(rendertest::CameraSpace({c.x, c.y, 100}), kW, kH);
     t.Render();
     EXPECT_EQ(render::drawStats.flares, 1);
+    int written = 0;
     for (int y = 0; y < kHeight; ++y)
-      for (int x = 0; x < kWidth; ++x)
-        ASSERT_EQ(t.at(x, y), x >= 156 && x < 164 && y >= 97 && y < 103 ? 0x01020304u : 0u)
-            << x << " " << y;
+      for (int x = 0; x < kWidth; ++x) {
+        const uint32_t p = t.at(x, y);
+        if (p == 0) continue;
+        ++written;
+        ASSERT_EQ(x - int(p & 0xFF), c.left) << x << "," << y;
+        ASSERT_EQ(y - int(p >> 8 & 0xFF), c.top) << x << "," << y;
+      }
+    EXPECT_EQ(written, c.left < 0 ? 2 : (kW - 1) * kH);
   }
   // Lights behind the camera, at the near limit, or off to the side draw nothing, whatever the
   // flare settings.
@@ -230,11 +250,16 @@ TEST(RenderFrame, DrawsOnlyVisibleFrontFacesOfShownObjects) {
       {"display-hidden", Front(120, 120, 20, 100), scene::OBJECT_DISPLAY_HIDDEN, 0},
       {"edge-on", {{200, 120, 100}, {210, 130, 100}, {220, 140, 100}}, 0, 0},
   };
+  std::vector<scene::Object*> objects;
   for (const Case& c : cases) {
-    scene::Object* o = t.Triangle(grey, c.corners);
-    o->flags = c.flags;
-    SetIntensity(o, 90.5f);
+    objects.push_back(t.Triangle(grey, c.corners));
+    SetIntensity(objects.back(), 90.5f);
   }
+  // Hidden after a frame in which they were shown: their vertices keep the old screen positions.
+  t.Render();
+  for (size_t i = 0; i < objects.size(); ++i) objects[i]->flags = cases[i].flags;
+  t.frame.assign(t.frame.size(), 0);
+  render::ResetDrawStats();
   t.Render();
   // Edge-on faces are listed (a zero cross product is front) and draw no pixel.
   EXPECT_EQ(render::drawStats.faces[render::KIND_CONSTANT_GOURAUD][render::MODE_GOURAUD], 2);
@@ -265,6 +290,71 @@ TEST(RenderFrame, PaintersOrderFarToNearWithFlaresBetween) {
       EXPECT_EQ(render::drawStats.flares, 1);
     }
   }
+}
+
+TEST(RenderFrame, SortKeysAreDepthSumsOrDistancesFromTheCameraPosition) {
+  std::vector<uint32_t> sprite(4 * 4, 0x00010101);
+  for (int32_t mode : {2, 0}) {
+    SCOPED_TRACE(testing::Message() << "sort mode " << mode);
+    TestScene t;
+    render::sortMode = mode;
+    render::flares = 3;
+    render::flareSprite = sprite.data();
+    // The camera stands away from the origin, and its matrix moves the world by (-10, 0, 20):
+    // distance keys measure from its position to pvert and to the light's world position, the
+    // flare's depth is that of the light moved into camera space.
+    const Vector eye{40, -30, 250};
+    t.camera.position = eye;
+    t.camera.matrix.xw = -10, t.camera.matrix.zw = 20;
+    scene::Material* grey = t.Material(render::SHADING_CONSTANT_GOURAUD);
+    scene::Object* level = t.Triangle(grey, Front(100, 60, 20, 100));
+    scene::Object* slanted = t.Triangle(grey, {{200, 50, 200}, {170, 80, 400}, {230, 80, 100}});
+    t.Light({30, 20, 80}, 4, 4);  // camera space (20, 20, 100)
+    t.Render();
+    const auto distance = [&](const Vector& p) {
+      return std::hypot(std::hypot(double(eye.x) - p.x, double(eye.y) - p.y), double(eye.z) - p.z);
+    };
+    const auto face_key = [&](const scene::Object* o) {
+      double sum = 0;
+      for (int i = 0; i < 3; ++i) {
+        const Vector& p = o->vertices[i].pvert;
+        sum += mode == 2 ? p.z : 1000 * distance(p);
+      }
+      return sum;
+    };
+    // Depth 100 in camera space; (10, 50, 170) from the camera to the light.
+    const double flare_key = mode == 2 ? 300 : 3000 * std::sqrt(10.0 * 10 + 50 * 50 + 170 * 170);
+    const auto* table = static_cast<const render::SortEntry*>(t.s->sort_table);
+    int faces = 0;
+    for (int i = 0; i < 3; ++i) {
+      if (i > 0) {
+        EXPECT_GE(table[i - 1].key, table[i].key);
+      }
+      const void* item = table[i].item;
+      const double expected = item == &level->faces[0]     ? face_key(level)
+                              : item == &slanted->faces[0] ? face_key(slanted)
+                                                           : flare_key;
+      faces += item == &level->faces[0] || item == &slanted->faces[0];
+      EXPECT_NEAR(table[i].key, expected, expected * 1e-6) << i;
+    }
+    EXPECT_EQ(faces, 2);
+    EXPECT_EQ(render::drawStats.flares, 1);
+  }
+}
+
+TEST(CollectLights, KeepsTheFirst32LightsInWorldOrder) {
+  TestScene t;
+  EXPECT_EQ(render::CollectLights(t.s), 0);
+  EXPECT_EQ(render::lightWeight, 1.0f);
+  std::vector<scene::Light*> lights;
+  for (int i = 0; i < 34; ++i) {
+    lights.push_back(t.Light({float(i), 0, 100}));
+    if (i % 8 == 0) t.Material(scene::SHADING_FLAT);
+  }
+  EXPECT_EQ(render::CollectLights(t.s), 32);
+  EXPECT_EQ(render::lightCount, 32);
+  EXPECT_EQ(render::lightWeight, 0.03125f);
+  for (int i = 0; i < 32; ++i) EXPECT_EQ(render::lightTable[i], lights[i]) << i;
 }
 
 TEST(RenderFrame, EachMaterialDrawsThroughItsRasterizer) {
@@ -311,6 +401,12 @@ TEST(RenderFrame, EachMaterialDrawsThroughItsRasterizer) {
                  return byte == 3 ? a * 255 >> 8 : (a * (255 - 0x40) >> 8) + (b * 0x40 >> 8);
                }),
        KIND_FLAT, render::MODE_MAPPED},
+      {"flat animated, animation off", FLAT, tex, 0, straight, 0, texel, KIND_FLAT,
+       render::MODE_TEXTURED,
+       [](scene::Material* m) {
+         m->texture_map.animated = 1;
+         m->texture_map.frame_u_offset = 64, m->texture_map.frame_v_offset = 128;
+       }},
       {"flat half, transparency off", FLAT, tex, 1, straight, 0, texel, KIND_FLAT,
        render::MODE_TEXTURED, [](scene::Material*) { render::transparencyEnabled = 0; }},
       {"flat, unknown transparency mode", FLAT, tex, 9, straight, 0, kBackground, kNone, kNone},
@@ -398,12 +494,14 @@ TEST(RenderFrame, LightsEachVertexOfGouraudFaces) {
     t.Render();
     EXPECT_EQ(t.at(160, 100), c.expected) << c.what << ": 0x" << std::hex << t.at(160, 100);
   }
-  // Lit once per vertex, not per face: terms 0.2, 0.5 and 0.8 at the corners give the mean at the
-  // centroid, within the rasterizer's rounding.
+  // Lit once per vertex, not per face: a light standing on the first corner (no direction, so a
+  // term of 0 there) and terms 0.6 and 0.9 at the others give their mean 0.5 at the centroid,
+  // within the rasterizer's rounding.
   TestScene t;
-  t.Light(a);
+  const Vector corner = rendertest::CameraSpace({160, 40, 100});
+  t.Light(corner);
   scene::Object* o = t.Triangle(t.Material(scene::SHADING_GOURAUD), Front(160, 40, 90, 100));
-  for (int i = 0; i < 3; ++i) AimNormal(o->vertices[i], {a}, {0.2 + 0.3 * i});
+  for (int i = 1; i < 3; ++i) AimNormal(o->vertices[i], {corner}, {0.3 + 0.3 * i});
   t.Render();
   const uint32_t grey = t.at(160, 100) & 0xFF;  // centroid of (160, 40), (70, 130), (250, 130)
   EXPECT_NEAR(double(grey), 0.5 * 255, 1.5);
@@ -426,6 +524,8 @@ TEST(RenderFrame, HostileValuesDrawNothingAndStayInside) {
   o = t.Triangle(lit, Front(160, 50, 80, 100));
   o->vertices[2].pvert.x = kInf;
   o = t.Triangle(lit, Front(160, 50, 80, 100), {kNaN, 0, -1});
+  o = t.Triangle(lit, Front(160, 50, 80, 100));
+  o->vertices[0].pvert.x = kNaN;  // a cross product that is not a number lists the face
   o = t.Triangle(constant, Front(160, 50, 80, 100));
   SetIntensity(o, kNaN);
   for (float huge : {1e6f, 1e30f}) {
@@ -435,6 +535,7 @@ TEST(RenderFrame, HostileValuesDrawNothingAndStayInside) {
   t.frame.assign(t.frame.size(), 0x11111111);
   t.Render();
   EXPECT_EQ(render::drawStats.flares, 0);
+  EXPECT_EQ(FacesDrawn(), 6);  // all but the one with a depth that is not a number
   // Only the huge triangles, clipped to the frame, write pixels.
   for (uint32_t p : t.frame) ASSERT_TRUE(p == 0x11111111u || p == 0x00646464u) << std::hex << p;
   EXPECT_EQ(t.at(160, 100), 0x00646464u);

@@ -1,8 +1,12 @@
 #include "render/messages.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 
 // The failure case asks for an impossible block; the address sanitizer must answer null too,
@@ -11,11 +15,43 @@ extern "C" const char* __asan_default_options() { return "allocator_may_return_n
 
 namespace {
 
-TEST(Messages, LogWritesAtOnceAndNoteStaysSilent) {
-  testing::internal::CaptureStderr();
+// What a child process writes to standard error when it runs `body` with VEK_VERBOSE as given
+// (null: unset) and a fully buffered standard error, then ends at once without flushing anything:
+// only what was flushed by then reaches the pipe.
+std::string ChildStderr(const char* verbose, void (*body)()) {
+  int pipe_ends[2];
+  if (pipe(pipe_ends) != 0) return "pipe failed";
+  std::fflush(stderr);
+  const pid_t child = fork();
+  if (child == 0) {
+    dup2(pipe_ends[1], 2);
+    close(pipe_ends[0]);
+    static char buffer[4096];
+    std::setvbuf(stderr, buffer, _IOFBF, sizeof buffer);
+    if (verbose) setenv("VEK_VERBOSE", verbose, 1);
+    else unsetenv("VEK_VERBOSE");
+    body();
+    _exit(0);
+  }
+  close(pipe_ends[1]);
+  std::string text;
+  char chunk[256];
+  for (ssize_t got; (got = read(pipe_ends[0], chunk, sizeof chunk)) > 0;) text.append(chunk, got);
+  close(pipe_ends[0]);
+  int status = 0;
+  waitpid(child, &status, 0);
+  return text;
+}
+
+void NoteThenLog() {
   render::Note("\nprogress %d", 1);
   render::Log("\nerror %s", "here");
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "\nerror here");
+}
+
+TEST(Messages, LogIsFlushedAtOnceAndNoteWritesOnlyWhenVerbose) {
+  EXPECT_EQ(ChildStderr(nullptr, NoteThenLog), "\nerror here");
+  EXPECT_EQ(ChildStderr("0", NoteThenLog), "\nerror here");
+  EXPECT_EQ(ChildStderr("1", NoteThenLog), "\nprogress 1\nerror here");
 }
 
 TEST(Messages, TrackedCallocZeroFillsAndReportsFailures) {

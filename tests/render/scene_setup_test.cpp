@@ -1,4 +1,5 @@
-// Face sorting, the scene optimizer, the ambient colour and the load options.
+// Face sorting, the scene optimizer, the ambient colour, the load options, the light table and the
+// shading conversions of texture preparation.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,9 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "render/lights.h"
 #include "render/optimize.h"
 #include "render/settings.h"
 #include "render/sort.h"
+#include "render/textures.h"
 #include "scene/kf.h"
 #include "scene/library.h"
 
@@ -49,6 +52,12 @@ struct SceneBuilder {
     scene::kf_append_world(s, scene::WORLD_MATERIAL, m);
     return m;
   }
+  scene::Light* Light(scene::Vector position, float inner, float outer) {
+    auto* l = scene::kf_new_record<scene::Light>("lamp");
+    l->position = position, l->range_a = inner, l->range_b = outer;
+    scene::kf_append_world(s, scene::WORLD_LIGHT, l);
+    return l;
+  }
   void Ambient(float r, float g, float b) {
     auto* a = scene::kf_new_record<scene::Ambient>("$AMBIENT$");
     a->color = {r, g, b};
@@ -70,36 +79,13 @@ struct SceneBuilder {
   }
 };
 
-TEST(FaceSort, ComparisonIsTheNegatedRoundedDifference) {
-  const float nan = std::numeric_limits<float>::quiet_NaN();
-  const float inf = std::numeric_limits<float>::infinity();
-  struct Case {
-    float a, b;
-    int expected;
-  };
-  const Case cases[] = {
-      {10.4f, 10.0f, 0},  {10.0f, 10.4f, 0},   {10.6f, 10.0f, -1}, {10.0f, 10.6f, 1},
-      {12.5f, 10.0f, -2}, {13.5f, 10.0f, -4},  {0.5f, 0.0f, 0},    {1.5f, 0.0f, -2},
-      {1000.0f, 3.0f, -997}, {nan, 1.0f, 0},   {inf, inf, 0},      {inf, 0.0f, -2147483647},
-      {-3e30f, 3e30f, 2147483647},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(render::CompareSortEntries({c.a, nullptr}, {c.b, nullptr}), c.expected) << c.a << " " << c.b;
-    // The sort follows the comparison; equal entries may come in either order.
-    SortEntry pair[2] = {{c.a, nullptr}, {c.b, &pair}};
-    render::SortFaces(pair, 2);
-    if (c.expected != 0) {
-      EXPECT_EQ(pair[0].item == &pair, c.expected > 0) << c.a << " " << c.b;
-    }
-  }
-}
-
 TEST(FaceSort, SortsLargestKeyFirstAndKeepsEveryItem) {
   std::mt19937 rng(17);
   for (int n : {0, 1, 2, 3, 7, 100, 2048}) {
     std::vector<SortEntry> table(n);
     std::vector<int> items(n);
-    for (int i = 0; i < n; ++i) table[i] = {float(int(rng() % 500)) * 1.5f, &items[i]};  // 1.5 apart or equal
+    // Keys 0.625 apart (ordered: the difference rounds to 1) or equal.
+    for (int i = 0; i < n; ++i) table[i] = {float(int(rng() % 500)) * 0.625f, &items[i]};
     render::SortFaces(table.data(), n);
     std::vector<int> seen(n, 0);
     for (int i = 0; i < n; ++i) {
@@ -218,6 +204,58 @@ TEST(Optimizer, LoadOptionsAreOneBitPerSetting) {
     EXPECT_EQ(render::BuildLoadOptions(), i < 0 ? 0u : i == 7 ? 15u : 1u << i) << i;
   }
   for (int32_t* s : settings) *s = 0;
+}
+
+TEST(TexturePreparation, OnlyMaxCompatTurnsTwoSidedPhongIntoGouraud) {
+  render::fakeTextures = 1;  // the textures named are missing: dull ones stand in
+  for (int32_t compat : {0, 1}) {
+    SCOPED_TRACE(compat);
+    SceneBuilder b;
+    struct {
+      uint32_t shading, flags, converted;
+    } cases[] = {{scene::SHADING_PHONG, scene::MATERIAL_TWOSIDED, scene::SHADING_GOURAUD},
+                 {scene::SHADING_PHONG, 0, scene::SHADING_PHONG},
+                 {scene::SHADING_FLAT, scene::MATERIAL_TWOSIDED, scene::SHADING_FLAT}};
+    std::vector<scene::Material*> materials;
+    for (const auto& c : cases) {
+      materials.push_back(b.Material("m"));
+      materials.back()->shading = c.shading, materials.back()->flags = c.flags;
+    }
+    render::maxCompat = compat;
+    render::CollectLights(b.s);
+    ASSERT_EQ(render::LoadSceneTextures(b.s), 1);
+    for (size_t i = 0; i < materials.size(); ++i) {
+      const bool converted = compat && cases[i].converted != cases[i].shading;
+      EXPECT_EQ(materials[i]->shading, compat ? cases[i].converted : cases[i].shading) << i;
+      EXPECT_EQ(materials[i]->flags, converted ? 0u : cases[i].flags) << i;
+    }
+    render::FreeSceneTextures(b.s);
+  }
+  render::fakeTextures = render::maxCompat = 0;
+}
+
+TEST(TexturePreparation, VertexAttenuationFadesToTheOuterRangeInclusive) {
+  SceneBuilder b;
+  b.Light({0, 0, 0}, 1000, 2000);    // counts 1 near the origin
+  b.Light({0, 0, 0}, 10, 20);        // 1 up to 10, falling to 0 at 20, left out beyond
+  b.Light({0, 0, -3000}, 50, 50);    // no fade: 1 nearer than 50, left out from 50 on
+  render::CollectLights(b.s);
+  struct Case {
+    scene::Vector at;
+    float expected;  // the mean of the lights that count
+  };
+  const Case cases[] = {
+      {{5, 0, 0}, 1.0f},       {{0, 10, 0}, 1.0f},       {{12, 0, 0}, 0.9f},
+      {{0, 0, 19.5f}, 0.525f}, {{20, 0, 0}, 0.5f},       {{0, 20.5f, 0}, 1.0f},
+      {{0, 0, -3049}, 1.0f},   {{0, 0, -3050}, 0.0f},    {{0, 0, 2500}, 0.0f},
+  };
+  for (const Case& c : cases) {
+    scene::Vertex v{};
+    v.pvert = c.at;
+    EXPECT_FLOAT_EQ(render::VertexAttenuation(v), c.expected) << c.at.x << " " << c.at.y << " " << c.at.z;
+  }
+  scene::kf_world_free(b.s);
+  render::CollectLights(b.s);
 }
 
 }  // namespace
