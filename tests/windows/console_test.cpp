@@ -365,6 +365,25 @@ void library_resource() {
   FreeLibrary(library);
 }
 
+// Not a test: runs a command line in the working folder and presses Escape on its window (the
+// intro's GDI window) `ms` milliseconds after it appears, so a real-time run ends early; ends with
+// the command's status. The heard-audio test plays the intro through it.
+int key_after(int ms, int argc, char** argv) {
+  std::string command;
+  for (int i = 0; i < argc; ++i) command += std::string(i ? " \"" : "\"") + argv[i] + "\"";
+  char folder[MAX_PATH];
+  GetCurrentDirectoryA(sizeof folder, folder);
+  Finished child = run(command, folder, [ms](HANDLE process) {
+    HWND window = nullptr;
+    while (!window && WaitForSingleObject(process, 20) == WAIT_TIMEOUT)
+      window = FindWindowA("VEK_GDI_WINDOWED", "KARST 3DEngine v2");
+    if (window && WaitForSingleObject(process, DWORD(ms)) == WAIT_TIMEOUT)
+      PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 1);
+  });
+  std::fprintf(stderr, "%s", child.output.c_str());
+  return int(child.status);
+}
+
 struct Case {
   const char* name;
   void (*run)();
@@ -385,11 +404,13 @@ const Case cases[] = {
 
 int main(int argc, char** argv) {
   if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
-    std::printf("usage: test_windows_console CASE\ncases:");
+    std::printf("usage: test_windows_console CASE | key_after MS COMMAND...\ncases:");
     for (const Case& c : cases) std::printf(" %s", c.name);
     std::printf("\n");
     return 0;
   }
+  if (argc >= 4 && std::strcmp(argv[1], "key_after") == 0)
+    return key_after(std::atoi(argv[2]), argc - 3, argv + 3);
   for (const Case& c : cases)
     if (argc == 2 && std::strcmp(argv[1], c.name) == 0) {
       c.run();
