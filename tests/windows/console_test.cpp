@@ -226,7 +226,15 @@ void directx_or_gdi() {
       Surface frame(&console.impl(), 320, 200, Format(display::ARGB8888));
       draw_pattern(frame, 5);
       CHECK(frame.update());
-      CHECK(shown_differences(nullptr, pixels_of(frame)) == 0);
+      if (shown_differences(nullptr, pixels_of(frame)) != 0) {
+        // What the screen shows, and where the window is, for the one who reads the failure.
+        RECT rect{};
+        GetWindowRect(window, &rect);
+        std::fprintf(stderr, "window at (%ld, %ld)-(%ld, %ld), screen %d x %d\n", rect.left,
+                     rect.top, rect.right, rect.bottom, GetSystemMetrics(SM_CXSCREEN),
+                     GetSystemMetrics(SM_CYSCREEN));
+        CHECK(!"the screen shows the frame presented");
+      }
       // 16 bits come first for FUZZY16.
       CHECK(console.open(320, 200, display::FUZZY16));
       CHECK(std::strcmp(console.name(), "DirectX") == 0);
