@@ -96,7 +96,7 @@ def main():
     first, last = int(0.5 * ref_rate), int(14 * ref_rate)
     lag = best_lag(reference[first:last].mean(axis=1), aligned.mean(axis=1)) - first
 
-    offsets, precise = [], []
+    offsets, precise, measured = [], [], set()
     real = [e for e in events if e[1]]
     for (ms, position, text), (wall, line) in zip(ref_events, real):
         # Frame counts in an event's text may differ between the runs; its words may not.
@@ -106,9 +106,10 @@ def main():
         # event that came later, after slow set-up work, is tied to the clock, not to the music).
         real_position = int(line.split(" ", 2)[1], 16)
         frame = int(ms * ref_rate / 1000)
-        if position not in THRESHOLDS or real_position != position or \
+        if position not in THRESHOLDS or real_position != position or position in measured or \
                 not ref_rate <= frame <= len(reference) - ref_rate:
             continue
+        measured.add(position)
         # Aligned where the event is: a second of the reference around it, in the recording near
         # where the whole-run alignment puts it.
         window = reference[frame - ref_rate // 2:frame + ref_rate // 2].mean(axis=1)
