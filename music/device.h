@@ -13,7 +13,7 @@ constexpr int kDeviceChannels = 2;
 // Blocks queued between a fill and the speaker: when the output asks for a block, the oldest queued
 // one starts to be heard. SDL keeps two. waveOut keeps four: its refilling thread is woken less
 // promptly (Wine passes each block on through a thread of its own and a 10 ms timer), and with two
-// the device ran dry at start-up and now and then later, each gap moving the rest of the music late.
+// the device ran dry at start-up, each gap moving the rest of the music late.
 #ifdef _WIN32
 constexpr int kDeviceBlocks = 4;
 #else

@@ -22,6 +22,7 @@ import time
 
 import numpy as np
 
+sys.dont_write_bytecode = True  # nothing written into the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from compare_heard import best_lag, read_wav, resample  # noqa: E402
 
