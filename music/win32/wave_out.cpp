@@ -1,6 +1,8 @@
-// The audio output through waveOut. Two blocks are queued at a time, as the player's estimate of
-// what is being heard assumes; a thread refills each block as the device hands it back, woken by
-// the device's event.
+// The audio output through waveOut. kDeviceBlocks blocks are queued at a time, as the player's
+// estimate of what is being heard assumes; a thread refills each block as the device hands it back,
+// woken by the device's event. The device is held paused until all blocks are queued, so it starts
+// with its whole queue, and the thread runs at time-critical priority: the intro's own thread spins
+// while it waits for a deadline, in a process that DirectDraw raises to high priority.
 #include <windows.h>
 // After windows.h, whose types it uses.
 #include <mmsystem.h>
@@ -16,7 +18,7 @@
 namespace music {
 namespace {
 
-constexpr int kBlocks = 2;
+constexpr int kBlocks = kDeviceBlocks;
 
 struct Output {
   std::mutex lock;  // opening and closing
@@ -41,7 +43,10 @@ void queue(Output& o, WAVEHDR& header) {
 }
 
 void feed(Output& o) {
+  SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
+  waveOutPause(o.device);
   for (WAVEHDR& header : o.headers) queue(o, header);
+  waveOutRestart(o.device);
   while (WaitForSingleObject(o.done, INFINITE) == WAIT_OBJECT_0 && !o.stopping.load())
     for (WAVEHDR& header : o.headers)
       if (header.dwFlags & WHDR_DONE) queue(o, header);

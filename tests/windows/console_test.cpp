@@ -226,7 +226,15 @@ void directx_or_gdi() {
       Surface frame(&console.impl(), 320, 200, Format(display::ARGB8888));
       draw_pattern(frame, 5);
       CHECK(frame.update());
-      CHECK(shown_differences(nullptr, pixels_of(frame)) == 0);
+      if (shown_differences(nullptr, pixels_of(frame)) != 0) {
+        // What the screen shows, and where the window is, for the one who reads the failure.
+        RECT rect{};
+        GetWindowRect(window, &rect);
+        std::fprintf(stderr, "window at (%ld, %ld)-(%ld, %ld), screen %d x %d\n", rect.left,
+                     rect.top, rect.right, rect.bottom, GetSystemMetrics(SM_CXSCREEN),
+                     GetSystemMetrics(SM_CYSCREEN));
+        CHECK(!"the screen shows the frame presented");
+      }
       // 16 bits come first for FUZZY16.
       CHECK(console.open(320, 200, display::FUZZY16));
       CHECK(std::strcmp(console.name(), "DirectX") == 0);
@@ -365,6 +373,25 @@ void library_resource() {
   FreeLibrary(library);
 }
 
+// Not a test: runs a command line in the working folder and presses Escape on its window (the
+// intro's GDI window) `ms` milliseconds after it appears, so a real-time run ends early; ends with
+// the command's status. The heard-audio test plays the intro through it.
+int key_after(int ms, int argc, char** argv) {
+  std::string command;
+  for (int i = 0; i < argc; ++i) command += std::string(i ? " \"" : "\"") + argv[i] + "\"";
+  char folder[MAX_PATH];
+  GetCurrentDirectoryA(sizeof folder, folder);
+  Finished child = run(command, folder, [ms](HANDLE process) {
+    HWND window = nullptr;
+    while (!window && WaitForSingleObject(process, 20) == WAIT_TIMEOUT)
+      window = FindWindowA("VEK_GDI_WINDOWED", "KARST 3DEngine v2");
+    if (window && WaitForSingleObject(process, DWORD(ms)) == WAIT_TIMEOUT)
+      PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 1);
+  });
+  std::fprintf(stderr, "%s", child.output.c_str());
+  return int(child.status);
+}
+
 struct Case {
   const char* name;
   void (*run)();
@@ -385,11 +412,13 @@ const Case cases[] = {
 
 int main(int argc, char** argv) {
   if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
-    std::printf("usage: test_windows_console CASE\ncases:");
+    std::printf("usage: test_windows_console CASE | key_after MS COMMAND...\ncases:");
     for (const Case& c : cases) std::printf(" %s", c.name);
     std::printf("\n");
     return 0;
   }
+  if (argc >= 4 && std::strcmp(argv[1], "key_after") == 0)
+    return key_after(std::atoi(argv[2]), argc - 3, argv + 3);
   for (const Case& c : cases)
     if (argc == 2 && std::strcmp(argv[1], c.name) == 0) {
       c.run();
