@@ -201,6 +201,18 @@ class Tga : public ::testing::Test {
     damaged = t24;
     damaged[1] = 1;  // a true-colour picture claiming a colour map
     members.push_back({"t2map.tga", damaged});
+    damaged = t24;
+    damaged[16] = 8;  // true colour of 8 bits
+    damaged.resize(18 + kWidth * kHeight);
+    members.push_back({"t2depth8.tga", damaged});
+    const Bytes small = read_file(dir_ + "/small.tga");
+    damaged.assign(small.begin(), small.begin() + 18 + small[0]);
+    damaged[1] = 0;  // indices, a map described, but none present
+    damaged.insert(damaged.end(), small.end() - kWidth * kHeight, small.end());
+    members.push_back({"nomap.tga", damaged});
+    damaged = small;
+    damaged[3] = 240;  // the map fills palette entries 240 ... 255
+    members.push_back({"first240.tga", damaged});
   }
 
   // The loaded surface against the tool's decoding, both taken to ARGB8888 the way textures are.
@@ -258,6 +270,10 @@ TEST_F(Tga, ColourMapsFillThePalette) {
     EXPECT_EQ(e[i], uint32_t(m[0] | m[1] << 8 | m[2] << 16)) << i;
   }
   for (int i = 16; i < 256; ++i) ASSERT_EQ(e[i], 0u) << i;
+  Surface shifted(nullptr, *archive_, "first240.tga");
+  ASSERT_TRUE(shifted.ok());
+  for (int i = 0; i < 256; ++i)
+    ASSERT_EQ(shifted.palette()->entries()[i], i < 240 ? 0u : e[i - 240]) << i;
 
   Surface wide(nullptr, *archive_, "map32.tga");
   ASSERT_TRUE(wide.ok());
@@ -271,7 +287,7 @@ TEST_F(Tga, ColourMapsFillThePalette) {
 TEST_F(Tga, DamagedAndUnsupportedFilesAreRefused) {
   for (const Made& m : kRefused) EXPECT_FALSE(Surface(nullptr, *archive_, m.name).ok()) << m.name;
   for (const char* name : {"short.tga", "depth15.tga", "depth4.tga", "map257.tga", "t2map.tga",
-                           "missing.tga", "longname.tif"})
+                           "t2depth8.tga", "nomap.tga", "missing.tga", "longname.tif"})
     EXPECT_FALSE(Surface(nullptr, *archive_, name).ok()) << name;
   EXPECT_EQ(read_file(dir_ + "/rle.tga")[2], 10);
   EXPECT_EQ(read_file(dir_ + "/rlemap.tga")[2], 9);
