@@ -92,6 +92,7 @@ TEST(Format, ValidityAndEquality) {
   EXPECT_EQ(unnamed.id, 0);
   EXPECT_TRUE(equal(unnamed, Format(ARGB8888)));
   EXPECT_FALSE(equal(unnamed, Format(ABGR8888)));
+  EXPECT_FALSE(equal(unnamed, Format::from_masks(32, 4, 0x00FF0000, 0x0000FF00, 0x000000FF, 0)));
   unnamed.model = MODEL_LAST;
   EXPECT_TRUE(valid(unnamed));
   unnamed.model = MODEL_GREY;
@@ -162,6 +163,16 @@ TEST(Convert, ExamplesByteForByte) {
   std::memcpy(&bits6, &rows::kExpand6, 4);
   EXPECT_EQ(bits5, 0x41039CE7u);
   EXPECT_EQ(bits6, 0x40818618u);
+
+  // An area one pixel wide, rows apart: each row converted on its own.
+  const uint32_t column[3] = {0xFF336699, 0x11111111, 0x00FF0000};
+  uint16_t column565[4] = {1, 1, 1, 1};
+  auto to565 = request_converter(Format(ARGB8888), Format(RGB565));
+  ASSERT_TRUE(to565 && convert_area(*to565, ConvertArea{column, column565, 1, 2, 8, 4}, nullptr));
+  EXPECT_EQ(column565[0], 0x3333u);
+  EXPECT_EQ(column565[1], 1u);
+  EXPECT_EQ(column565[2], 0xF800u);
+  EXPECT_EQ(column565[3], 1u);
 
   // Equal formats are copied as bytes, whatever the bytes are.
   std::vector<uint8_t> in(4 * 37), out(4 * 37);
