@@ -95,14 +95,14 @@ uint32_t read_le(const uint8_t* p, int32_t bytes) {
   return v;
 }
 
-// Moves channel bits by the down-shift: right when positive, left when negative.
-uint32_t shift_down(uint32_t v, int32_t down) { return down >= 0 ? v >> down : v << -down; }
-
+// A channel narrower than 8 bits is widened so that its largest value becomes 255:
+// c x 255 / (2^size - 1), truncated, as ImageMagick and stb_image read 16-bit pictures. Each value
+// lands within the 8-bit values whose top bits are that value, so packing it again gives it back.
 uint8_t unpack_channel(uint32_t v, const Channel& c) {
   if (c.mask == 0) return 0;
-  uint32_t top = shift_down(v & static_cast<uint32_t>(c.mask), c.down);
-  if (c.size < 8) top = (((1u << c.size) - 1) * top / 255) << (8 - c.size);
-  return static_cast<uint8_t>(top);
+  const uint32_t value = (v & static_cast<uint32_t>(c.mask)) >> c.shift;
+  if (c.size == 8) return static_cast<uint8_t>(value);
+  return static_cast<uint8_t>(value * 255 / ((1u << c.size) - 1));
 }
 
 uint32_t pack_channel(uint8_t value, const Channel& c) {

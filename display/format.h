@@ -95,8 +95,9 @@ struct Rgba {
   uint8_t red = 0, green = 0, blue = 0, alpha = 0;
 };
 
-// One pixel at `pixel` as 8-bit channels. Channels narrower than 8 bits are scaled by
-// (2^size - 1) / 255 before moving to the top bits, so RGB565 white reads as 240, 248, 240.
+// One pixel at `pixel` as 8-bit channels. Channels narrower than 8 bits are widened to 0 ... 255
+// (c x 255 / (2^size - 1), truncated), so RGB565 white reads as 255, 255, 255 and a set 1-bit
+// alpha as 255; packing the result gives the pixel back.
 // False (and nothing read) when `model` is not the format's model or a pixel is not 1-4 bytes.
 bool unpack(const void* pixel, const Format& format, int32_t model, Rgba& colour);
 // Writes one pixel, each channel cut to its width by dropping low bits. False when `model` is not

@@ -143,6 +143,9 @@ void produce(Player& p, int16_t* out, size_t frames) {
   p.level = left | right << 16;
   p.capture.write(out, frames);
   p.produced += frames;
+  // A tick that starts right after these frames is heard from the moment they end, so it is
+  // fetched and marked now, though none of its frames has been asked for yet.
+  if (p.tick_used == p.tick.size() / kChannels) next_tick(p, p.produced);
 }
 
 // Clock-paced output: renders every frame due by now.

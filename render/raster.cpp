@@ -133,7 +133,13 @@ struct GouraudSpan {
   uint32_t step;
   void operator()(uint32_t* dst, int n, const Fixed16* start) const {
     uint32_t c = static_cast<uint32_t>(start[0]);
-    for (int i = 0; i < n; ++i, c += step) dst[i] = ((c >> 16) & 0xFF) * 0x010101u;
+    for (int i = 0; i < n; ++i, c += step) {
+      // Pre-stepping can carry the intensity a hair past the vertices' range; it is held to
+      // 0 ... 255 rather than wrapping a value just below 0 to white (or from 256 to black).
+      int32_t level = static_cast<int32_t>(c) >> 16;
+      level = level < 0 ? 0 : level > 255 ? 255 : level;
+      dst[i] = static_cast<uint32_t>(level) * 0x010101u;
+    }
   }
 };
 

@@ -5,10 +5,11 @@
 // writes each one's outcode into its last slot. Texture coordinates are in texels: 0 ... 256 covers a
 // 256-wide texture once and the 32-bit and shaded modes wrap beyond it both ways. A triangle with a
 // non-finite coordinate or attribute, zero area, or lying wholly outside one clip line draws nothing.
-// Only the clockwise winding (on screen, y down) is drawn. A pixel belongs to the triangle when its
-// integer coordinates lie inside it, or on a left edge or a horizontal top edge; right and bottom
-// edges belong to the neighbours, so a mesh writes each pixel once. Likewise pixels from
-// ceil(clipMin) up to, not including, ceil(clipMax) can be written.
+// Only the counter-clockwise winding as seen on screen (y down) is drawn, such as a top corner, then
+// the lower left one, then the lower right one. A pixel belongs to the triangle when its integer
+// coordinates lie inside it, or on a left edge or a horizontal top edge; right and bottom edges
+// belong to the neighbours, so a mesh writes each pixel once. Likewise pixels from ceil(clipMin) up
+// to, not including, ceil(clipMax) can be written.
 // Not reentrant: edge state and the clipped polygon live in static scratch.
 #pragma once
 

@@ -115,7 +115,8 @@ bool SetUpTriangle(FloatVertex* v, int clipped, int used, Polygon& polygon) {
   for (int i = 0; i < 3; ++i) v[i].outcode = Outcode(v[i].x, v[i].y);
   if (v[0].outcode & v[1].outcode & v[2].outcode) return false;
 
-  // Twice the signed area; negative for the front-facing (clockwise on screen) winding.
+  // Twice the signed area; negative for the front-facing winding (counter-clockwise as seen on
+  // screen, y down).
   const double y02 = double(v[0].y) - v[2].y;
   const double y12 = double(v[1].y) - v[2].y;
   const double d = (double(v[0].x) - v[2].x) * y12 - (double(v[1].x) - v[2].x) * y02;

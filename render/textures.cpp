@@ -481,6 +481,53 @@ int32_t LoadMaterialTexture(Material& m, uint8_t*& next) {
 // ---- Texture coordinates and the animated-texture table
 // ------------------------------------------
 
+// The texture coordinates as the scene held them before they were converted, so that releasing
+// the textures can put them back and a second preparation starts from them, not from texels. They
+// lie behind the slots in the texture buffer, at the byte offset the scene's render_reserved word
+// holds (0: none saved): per object a record, then its vertices' u and v; a null object ends them.
+struct SavedCoordinates {
+  const scene::Object* object;
+  int64_t count;
+};
+
+size_t SavedCoordinatesBytes(scene::Scene* scene) {
+  size_t bytes = sizeof(SavedCoordinates);
+  for (scene::Object* object : Objects(scene))
+    bytes += sizeof(SavedCoordinates) + sizeof(float) * 2 * static_cast<size_t>(object->vertex_count);
+  return bytes;
+}
+
+void SaveCoordinates(scene::Scene* scene, size_t offset) {
+  uint8_t* at = static_cast<uint8_t*>(scene->texture_buffer) + offset;
+  for (scene::Object* object : Objects(scene)) {
+    const SavedCoordinates record{object, object->vertex_count};
+    std::memcpy(at, &record, sizeof record);
+    at += sizeof record;
+    for (int32_t i = 0; i < object->vertex_count; ++i, at += 2 * sizeof(float)) {
+      std::memcpy(at, &object->vertices[i].u, sizeof(float));
+      std::memcpy(at + sizeof(float), &object->vertices[i].v, sizeof(float));
+    }
+  }
+  scene->render_reserved = static_cast<uint32_t>(offset);
+}
+
+// Objects are matched in world order; one the world no longer holds at its place is left alone.
+void RestoreCoordinates(scene::Scene* scene) {
+  if (!scene->texture_buffer || scene->render_reserved == 0) return;
+  const uint8_t* at = static_cast<const uint8_t*>(scene->texture_buffer) + scene->render_reserved;
+  scene->render_reserved = 0;
+  for (scene::Object* object : Objects(scene)) {
+    SavedCoordinates record;
+    std::memcpy(&record, at, sizeof record);
+    if (record.object != object || record.count != object->vertex_count) return;
+    at += sizeof record;
+    for (int32_t i = 0; i < object->vertex_count; ++i, at += 2 * sizeof(float)) {
+      std::memcpy(&object->vertices[i].u, at, sizeof(float));
+      std::memcpy(&object->vertices[i].v, at + sizeof(float), sizeof(float));
+    }
+  }
+}
+
 void ConvertTextureCoordinates(scene::Scene* scene) {
   if (maxCompat) Note("\n3dsmax compat. uv-texture-map conversion done in:");
   for (scene::Object* object : Objects(scene)) {
@@ -530,7 +577,15 @@ int32_t PrepareScene(scene::Scene* scene) {
     Log("\nNo materials textures defined in scene!");
     if (!flare_slots) return 1;
   }
-  scene->texture_buffer = TrackedCalloc(kSlotBytes, static_cast<size_t>(slots) + flare_slots + 4,
+  // The slots, room to align them, and behind them the texture coordinates as they are now.
+  const size_t saved_offset = (static_cast<size_t>(slots) + flare_slots + 4) * kSlotBytes;
+  const size_t saved_slots = (SavedCoordinatesBytes(scene) + kSlotBytes - 1) / kSlotBytes;
+  if (saved_offset > UINT32_MAX) {
+    Log("\n memory callocation error: %s, file: %s, line: %d", "bigbuffer for textures", __FILE__,
+        __LINE__);
+    return 0;
+  }
+  scene->texture_buffer = TrackedCalloc(kSlotBytes, saved_offset / kSlotBytes + saved_slots,
                                         "bigbuffer for textures", __FILE__, __LINE__);
   if (!scene->texture_buffer) return 0;
   uint8_t* next = FirstSlot(scene->texture_buffer);
@@ -541,6 +596,7 @@ int32_t PrepareScene(scene::Scene* scene) {
   ConvertShadings(scene);
   for (Material* m : Materials(scene))
     if (!LoadMaterialTexture(*m, next)) return 0;
+  SaveCoordinates(scene, saved_offset);
   ConvertTextureCoordinates(scene);
   return BuildAnimatedTable(scene);
 }
@@ -634,6 +690,7 @@ void FreeSceneTextures(scene::Scene* scene) {
   BackgroundPicPtr = nullptr;
   flareSprite = nullptr;
   if (!scene) return;
+  RestoreCoordinates(scene);
   TrackedFree(scene->texture_buffer, __FILE__, __LINE__);
   TrackedFree(scene->animated_textures, __FILE__, __LINE__);
   scene->texture_buffer = nullptr;

@@ -62,7 +62,8 @@ inline uint32_t* BackgroundPicPtr = nullptr;
 // transparency_mode, weights), the intensity of vertices of constant gouraud faces, the flare size
 // of every light, and scene->texture_buffer, animated_textures and animated_count; converts every
 // vertex's u and v to texels. Returns 1, or 0 after the failure's message; a failure frees whatever
-// it had allocated. A scene prepared before is released first.
+// it had allocated. A scene prepared before is released first (FreeSceneTextures), so preparing
+// again converts the coordinates the scene was loaded with, once.
 int32_t LoadSceneTextures(scene::Scene* scene);
 
 // Loads `frames` (1 ... 99) frames of an animated texture into consecutive slots from `slot` on,
@@ -75,7 +76,8 @@ int32_t LoadAnimatedFrames(const char* path, int32_t frames, uint8_t* slot, disp
 void AdvanceAnimatedTextures(scene::Scene* scene);
 
 // Frees the texture buffer, the animated-texture table and the background picture (each may be
-// absent), and clears every pointer into them, the materials' included.
+// absent), clears every pointer into them, the materials' included, and puts every vertex's u and
+// v back as they were before LoadSceneTextures converted them. Call it before the world is freed.
 void FreeSceneTextures(scene::Scene* scene);
 
 // Nearest-neighbour resampling of a 32-bit (ResizeImage) or 8-bit (ResizeIndexedImage, palette

@@ -139,7 +139,7 @@ void SdlConsole::pump() {
   while (SDL_PollEvent(&event)) {
     switch (event.type) {
       case SDL_KEYDOWN:
-        if (int32_t code = virtual_key(event.key.keysym)) keys_.push(code);
+        keys_.push(virtual_key(event.key.keysym));
         break;
       case SDL_QUIT:
         platform::exit_process(0);

@@ -10,7 +10,8 @@
 
 namespace display::sdl {
 
-// The virtual-key code of a key, or 0 for a key the queue does not carry.
+// The virtual-key code of a key; 0xFF, as Windows reports it, for a key that has none, so that
+// every key press reaches the queue.
 int32_t virtual_key(const SDL_Keysym& key);
 
 // Where a width x height window shows the picture: the largest 4:3 rectangle, centred.

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "display/convert.h"
+#include "display/fullscreen_modes.h"
 #include "display/win32/window_console.h"
 
 namespace display::win32 {
@@ -22,24 +23,6 @@ constexpr HRESULT kExclusiveTaken = static_cast<HRESULT>(0x8876023B);
 constexpr DWORD kLostRetryMs = 10;
 
 using DirectDrawCreateFn = HRESULT(WINAPI*)(GUID*, IDirectDraw**, IUnknown*);
-
-struct DisplayMode {
-  int32_t width, height;
-  Format format;
-};
-
-// The display depths tried for a mode code, in order; a code that is none of these is a depth
-// itself. 8 bits are left out: frames are direct colour and an indexed display would need a palette
-// of them.
-struct DepthOrder {
-  int32_t mode;
-  int32_t depths[3];
-};
-const DepthOrder depth_orders[] = {
-    {FUZZY32, {32, 24, 16}},
-    {FUZZY16, {16, 32, 24}},
-    {FUZZY8, {32, 24, 16}},
-};
 
 Format format_of(const DDPIXELFORMAT& pf) {
   if (pf.dwFlags & DDPF_PALETTEINDEXED8) return Format(INDEX8);
@@ -66,14 +49,6 @@ HRESULT WINAPI collect_mode(DDSURFACEDESC* desc, void* list) {
 // are refused too, rather than taken for fullscreen.
 bool fullscreen_output(int32_t output) { return output == -1 || output == OUTPUT_FULLSCREEN; }
 
-bool suits(const DisplayMode& m, int32_t mode) {
-  int32_t bits = m.format.bits;
-  if (mode == FUZZY32 || mode == FUZZY16)
-    return m.format.type == DIRECT && (bits == 32 || bits == 24 || bits == 16);
-  if (mode == FUZZY8) return m.format.id == INDEX8;
-  return bits == mode;
-}
-
 class DirectXConsole final : public WindowConsole {
  public:
   DirectXConsole() {
@@ -98,25 +73,18 @@ class DirectXConsole final : public WindowConsole {
 
   const char* name() const override { return "DirectX"; }
 
+  // The mode code first, then the format it names (fullscreen_modes.h).
   bool open_mode(int32_t width, int32_t height, int32_t mode, int32_t output, int32_t frequency,
                  int32_t layout) override {
-    if (mode == DIRECT) mode = FUZZY32;
-    if (mode == INDEXED) mode = FUZZY8;
-    if (!fullscreen_output(output)) return false;
-    if (!listed(width, height, [&](const DisplayMode& m) { return suits(m, mode); })) return false;
-    requested_mode_ = mode;
-    return BasicConsole::open_format(width, height, Format(ARGB8888), OUTPUT_FULLSCREEN, frequency,
-                                     layout);
+    return fullscreen_output(output) &&
+           open_trials(width, height, fullscreen_trials(width, height, mode, modes_), frequency, layout);
   }
 
   bool open_format(int32_t width, int32_t height, const Format& format, int32_t output,
                    int32_t frequency, int32_t layout) override {
-    if (!fullscreen_output(output) || !valid(format)) return false;
-    if (!listed(width, height, [&](const DisplayMode& m) { return equal(m.format, format); }))
-      return false;
-    requested_mode_ = format.bits;
-    return BasicConsole::open_format(width, height, Format(ARGB8888), OUTPUT_FULLSCREEN, frequency,
-                                     layout);
+    return fullscreen_output(output) &&
+           open_trials(width, height, fullscreen_trials(width, height, format, modes_), frequency,
+                       layout);
   }
 
  protected:
@@ -210,11 +178,15 @@ class DirectXConsole final : public WindowConsole {
     library_ = nullptr;
   }
 
-  template <typename Match>
-  bool listed(int32_t width, int32_t height, Match match) const {
-    if (modes_.empty()) return true;
-    for (const DisplayMode& m : modes_)
-      if (m.width == width && m.height == height && match(m)) return true;
+  // Frames are drawn in ARGB8888 and converted to whatever depth the display takes.
+  bool open_trials(int32_t width, int32_t height, const std::vector<DepthTrial>& trials,
+                   int32_t frequency, int32_t layout) {
+    for (const DepthTrial& depths : trials) {
+      depths_ = depths;
+      if (BasicConsole::open_format(width, height, Format(ARGB8888), OUTPUT_FULLSCREEN, frequency,
+                                    layout))
+        return true;
+    }
     return false;
   }
 
@@ -234,12 +206,9 @@ class DirectXConsole final : public WindowConsole {
   }
 
   bool set_display_mode(int32_t width, int32_t height) {
-    for (const DepthOrder& order : depth_orders)
-      if (order.mode == requested_mode_) {
-        for (int32_t depth : order.depths)
-          if (SUCCEEDED(display_mode(width, height, depth))) return true;
-      }
-    return SUCCEEDED(display_mode(width, height, requested_mode_));
+    for (int32_t depth : depths_)
+      if (SUCCEEDED(display_mode(width, height, depth))) return true;
+    return false;
   }
 
   bool create_primary_surface() {
@@ -284,7 +253,7 @@ class DirectXConsole final : public WindowConsole {
   IDirectDraw2* newer_ = nullptr;
   IDirectDrawSurface* primary_ = nullptr;
   std::vector<DisplayMode> modes_;
-  int32_t requested_mode_ = FUZZY32;
+  DepthTrial depths_;  // of the open under way
   std::unique_ptr<Converter> converter_;
 };
 

@@ -146,6 +146,33 @@ TEST(SdlPictureRect, FitsFourThreeCentred) {
   }
 }
 
+// Every key has a code: the Windows virtual-key code where there is one, 0xFF (what Windows
+// reports for a key without one) otherwise.
+TEST(SdlKeys, EveryKeyPressHasACode) {
+  const auto code = [](SDL_Scancode scancode, SDL_Keycode sym = SDLK_UNKNOWN) {
+    SDL_Keysym key{};
+    key.scancode = scancode;
+    key.sym = sym;
+    return sdl::virtual_key(key);
+  };
+  for (int s = 0; s < SDL_NUM_SCANCODES; ++s)
+    ASSERT_NE(code(SDL_Scancode(s)), 0) << SDL_GetScancodeName(SDL_Scancode(s)) << " " << s;
+  const struct {
+    SDL_Scancode scancode;
+    int32_t vk;
+  } named[] = {{SDL_SCANCODE_NUMLOCKCLEAR, 0x90}, {SDL_SCANCODE_SCROLLLOCK, 0x91},
+               {SDL_SCANCODE_PRINTSCREEN, 0x2C},  {SDL_SCANCODE_LGUI, 0x5B},
+               {SDL_SCANCODE_RGUI, 0x5C},         {SDL_SCANCODE_APPLICATION, 0x5D},
+               {SDL_SCANCODE_F12, 0x7B},          {SDL_SCANCODE_F13, 0x7C},
+               {SDL_SCANCODE_F24, 0x87},          {SDL_SCANCODE_CAPSLOCK, 0x14},
+               {SDL_SCANCODE_KP_0, 0x60},         {SDL_SCANCODE_KP_9, 0x69},
+               {SDL_SCANCODE_0, '0'},             {SDL_SCANCODE_UNKNOWN, 0xFF},
+               {SDL_SCANCODE_LANG5, 0xFF}};
+  for (const auto& n : named) EXPECT_EQ(code(n.scancode), n.vk) << SDL_GetScancodeName(n.scancode);
+  // Letters follow the layout: the key in the place of Q types A on a French keyboard.
+  EXPECT_EQ(code(SDL_SCANCODE_Q, SDLK_a), 'A');
+}
+
 TEST_F(SdlConsoleTest, WindowShowsTheTitleAndThePresentedFrameScaled) {
   Console console;
   ASSERT_TRUE(console.open(320, 200, FUZZY32));
@@ -191,10 +218,16 @@ TEST_F(SdlConsoleTest, KeyPressesReachTheQueueInOrder) {
   // Real key events through the XTest extension, into the focused window.
   ASSERT_FALSE(headless::find_program("xdotool").empty()) << "xdotool is missing; scripts/setup installs it";
   std::string id = std::to_string(window);
-  run("xdotool windowfocus --sync " + id + " key --delay 30 a b Return Escape F1 Left 5 KP_Add space");
-  ASSERT_TRUE(pump_until(console, [&] { return console.key(); }));
-  const int32_t expected[] = {'A', 'B', vk::RETURN, vk::ESCAPE, vk::F1, vk::LEFT, '5', 0x6B, vk::SPACE};
-  for (int32_t code : expected) EXPECT_EQ(console.read(), code);
+  run("xdotool windowfocus --sync " + id +
+      " key --delay 30 a b Return Escape F1 Left 5 KP_Add space Scroll_Lock Super_L Menu Print");
+  const std::vector<int32_t> expected = {'A', 'B', vk::RETURN, vk::ESCAPE, vk::F1,  vk::LEFT, '5',
+                                         0x6B, vk::SPACE,     0x91,       0x5B,    0x5D,     0x2C};
+  std::vector<int32_t> read;
+  pump_until(console, [&] {
+    while (console.key()) read.push_back(console.read());
+    return read.size() >= expected.size();
+  });
+  EXPECT_EQ(read, expected);
   EXPECT_FALSE(console.key());
 }
 

@@ -130,6 +130,11 @@ TEST(Surface, CopiesClipWithoutScaling) {
   dst.clip(Rect{-5, -5, 50, 50});
   EXPECT_EQ(dst.clip().left, 0);
   EXPECT_EQ(dst.clip().bottom, 10);
+  // A smaller source decides the size within the clip area too.
+  ASSERT_TRUE(big.copy(dst, Rect{60, 60, 63, 61}, Rect{0, 8, 10, 10}));
+  EXPECT_EQ(get(dst, 2, 8), get(big, 62, 60));
+  EXPECT_EQ(get(dst, 3, 8), 0u);
+  EXPECT_EQ(get(dst, 0, 9), 0u);
 }
 
 TEST(Surface, ImpossibleCopiesLeaveTheDestination) {

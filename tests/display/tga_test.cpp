@@ -82,12 +82,26 @@ Bytes pam_with_alpha(int w, int h, uint32_t seed) {
 
 constexpr int kWidth = 13, kHeight = 7;
 
+// Every 5-bit value in each channel of a 32 x 2 ARGB1555 picture, top row first, with the alpha
+// bit set on every other pixel and the header saying so.
+Bytes ramp16() {
+  Bytes b(18, 0);
+  b[2] = 2, b[12] = 32, b[14] = 2, b[16] = 16, b[17] = 0x21;
+  for (uint32_t y = 0; y < 2; ++y)
+    for (uint32_t x = 0; x < 32; ++x) {
+      const uint32_t p = ((x + y) & 1) << 15 | x << 10 | (31 - x) << 5 | ((x * 7 + y) & 31);
+      b.insert(b.end(), {uint8_t(p), uint8_t(p >> 8)});
+    }
+  return b;
+}
+
 // How the pictures were made, and how a tool decodes them for comparison.
 struct Made {
   const char* name;
   const char* make;    // shell command writing the member into the work folder
   const char* decode;  // shell command writing name.ppm (and name.pgm for alpha)
   int32_t format;      // the surface format loading must give
+  bool alpha = false;  // whether the decoding wrote name.pgm
 };
 
 const Made kValid[] = {
@@ -98,13 +112,18 @@ const Made kValid[] = {
     {"mirror.tga", "convert in.ppm -compress None -orient TopRight mirror.tga",
      "convert mirror.tga -auto-orient -depth 8 mirror.ppm", RGB888},
     {"t32.tga", "convert alpha.pam -compress None t32.tga",
-     "tgatoppm --alphaout=t32.pgm t32.tga > t32.ppm", ARGB8888},
-    {"t16.tga", "convert in.ppm -compress None -depth 5 t16.tga", "tgatoppm t16.tga > t16.ppm",
+     "tgatoppm --alphaout=t32.pgm t32.tga > t32.ppm", ARGB8888, true},
+    // 16-bit channels as ImageMagick widens them to 8 bits (it keeps the row order as an attribute
+    // unless asked to orient the picture).
+    {"t16.tga", "convert in.ppm -compress None -depth 5 t16.tga", "convert t16.tga -auto-orient -depth 8 t16.ppm",
      ARGB1555},
+    {"ramp16.tga", "true",
+     "convert ramp16.tga -depth 8 ramp16.ppm && convert ramp16.tga -alpha extract -depth 8 ramp16.pgm",
+     ARGB1555, true},
     {"map24.tga", "convert in40.ppm -compress None -type Palette map24.tga",
      "tgatoppm map24.tga > map24.ppm", INDEX8},
     {"map16.tga", "convert in40.ppm -compress None -type Palette -depth 5 map16.tga",
-     "tgatoppm map16.tga > map16.ppm", INDEX8},
+     "convert map16.tga -auto-orient -depth 8 map16.ppm", INDEX8},
     {"small.tga", "pamtotga -cmap -norle in16.ppm > small.tga 2>/dev/null",
      "tgatoppm small.tga > small.ppm", INDEX8},
     {"id.tga", "convert in.ppm -compress None -set comment 'made elsewhere' id.tga",
@@ -127,6 +146,7 @@ class Tga : public ::testing::Test {
     write_file(dir_ + "/in40.ppm", ppm(kWidth, kHeight, 40, 8));
     write_file(dir_ + "/in16.ppm", ppm(kWidth, kHeight, 16, 9));
     write_file(dir_ + "/alpha.pam", pam_with_alpha(kWidth, kHeight, 10));
+    write_file(dir_ + "/ramp16.tga", ramp16());
     std::vector<archive::MemberFile> members;
     for (const Made& m : kValid) members.push_back({m.name, make(m.make, m.name)});
     for (const Made& m : kRefused) members.push_back({m.name, make(m.make, m.name)});
@@ -181,10 +201,21 @@ class Tga : public ::testing::Test {
     damaged = t24;
     damaged[1] = 1;  // a true-colour picture claiming a colour map
     members.push_back({"t2map.tga", damaged});
+    damaged = t24;
+    damaged[16] = 8;  // true colour of 8 bits
+    damaged.resize(18 + kWidth * kHeight);
+    members.push_back({"t2depth8.tga", damaged});
+    const Bytes small = read_file(dir_ + "/small.tga");
+    damaged.assign(small.begin(), small.begin() + 18 + small[0]);
+    damaged[1] = 0;  // indices, a map described, but none present
+    damaged.insert(damaged.end(), small.end() - kWidth * kHeight, small.end());
+    members.push_back({"nomap.tga", damaged});
+    damaged = small;
+    damaged[3] = 240;  // the map fills palette entries 240 ... 255
+    members.push_back({"first240.tga", damaged});
   }
 
   // The loaded surface against the tool's decoding, both taken to ARGB8888 the way textures are.
-  // Decoded 5-bit channels are widened by the rule every 16-bit source follows.
   void expect_same(Surface& s, const std::string& stem, bool check_alpha) {
     Pnm colour = read_pnm(dir_ + "/" + stem + ".ppm");
     ASSERT_EQ(colour.width, s.width()) << stem;
@@ -196,8 +227,7 @@ class Tga : public ::testing::Test {
         const uint32_t p = get(s, x, y);
         const uint8_t* t = &colour.samples[3 * (y * colour.width + x)];
         for (int c = 0; c < 3; ++c) {
-          const int want = colour.maxval == 31 ? ((31 * (t[c] << 3)) / 255) << 3 : t[c];
-          ASSERT_EQ(p >> 8 * (2 - c) & 0xFF, uint32_t(want)) << stem << " at " << x << "," << y << " channel " << c;
+          ASSERT_EQ(p >> 8 * (2 - c) & 0xFF, t[c]) << stem << " at " << x << "," << y << " channel " << c;
         }
         if (check_alpha) {
           ASSERT_EQ(p >> 24, alpha.samples[y * alpha.width + x]) << stem;
@@ -218,7 +248,7 @@ TEST_F(Tga, ToolFilesDecodeAsTheToolsDecodeThem) {
       EXPECT_EQ(s.format().id, m.format) << m.name;
       EXPECT_EQ(s.row_order(), order == -1 ? TOP_DOWN : BOTTOM_UP);
       const std::string stem(m.name, std::string(m.name).find('.'));
-      expect_same(s, stem, m.format == ARGB8888);
+      expect_same(s, stem, m.alpha);
     }
   }
   // The headers are what the cases claim to cover.
@@ -240,6 +270,10 @@ TEST_F(Tga, ColourMapsFillThePalette) {
     EXPECT_EQ(e[i], uint32_t(m[0] | m[1] << 8 | m[2] << 16)) << i;
   }
   for (int i = 16; i < 256; ++i) ASSERT_EQ(e[i], 0u) << i;
+  Surface shifted(nullptr, *archive_, "first240.tga");
+  ASSERT_TRUE(shifted.ok());
+  for (int i = 0; i < 256; ++i)
+    ASSERT_EQ(shifted.palette()->entries()[i], i < 240 ? 0u : e[i - 240]) << i;
 
   Surface wide(nullptr, *archive_, "map32.tga");
   ASSERT_TRUE(wide.ok());
@@ -253,7 +287,7 @@ TEST_F(Tga, ColourMapsFillThePalette) {
 TEST_F(Tga, DamagedAndUnsupportedFilesAreRefused) {
   for (const Made& m : kRefused) EXPECT_FALSE(Surface(nullptr, *archive_, m.name).ok()) << m.name;
   for (const char* name : {"short.tga", "depth15.tga", "depth4.tga", "map257.tga", "t2map.tga",
-                           "missing.tga", "longname.tif"})
+                           "t2depth8.tga", "nomap.tga", "missing.tga", "longname.tif"})
     EXPECT_FALSE(Surface(nullptr, *archive_, name).ok()) << name;
   EXPECT_EQ(read_file(dir_ + "/rle.tga")[2], 10);
   EXPECT_EQ(read_file(dir_ + "/rlemap.tga")[2], 9);

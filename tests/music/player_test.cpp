@@ -15,31 +15,26 @@ uint32_t song_position(int n) {
   return music::position_of(n / 64, n % 64);
 }
 
-uint32_t row_start_ms(int n) { return uint32_t(std::ceil(n * kRowMs)); }
+// The first whole millisecond of row n: the clock time at which the row is first heard.
+uint32_t row_start_ms(int n) { return uint32_t((int64_t(n) * 12500 + 115) / 116); }
 
-TEST_F(Player, PositionFollowsTheClockThroughTheJumpBack) {
+// Every row is heard from the first millisecond of its start on and not a millisecond earlier, also
+// where it starts on a whole millisecond (every 29th row, 50,000 ms for (7, 16) among them), through
+// the jump back to order 3.
+TEST_F(Player, EachRowIsHeardFromItsFirstMillisecond) {
   start();
   EXPECT_EQ(music::music_position(), 0u);
   EXPECT_TRUE(music::music_is_active());
-  // Halfway into every row, and around the timeline's thresholds to the millisecond.
-  for (int n = 0; n < 9 * 64 + 80; ++n) {
-    platform::wait_until(uint32_t(n * kRowMs + kRowMs / 2));
+  ASSERT_EQ(row_start_ms(7 * 64 + 16), 50000u);
+  for (int n = 1; n < 9 * 64 + 80; ++n) {
+    platform::wait_until(row_start_ms(n) - 1);
+    ASSERT_EQ(music::music_position(), song_position(n - 1)) << "row " << n << " at " << platform::clock_ms();
+    platform::wait_until(row_start_ms(n));
     ASSERT_EQ(music::music_position(), song_position(n)) << "row " << n << " at " << platform::clock_ms();
   }
-  EXPECT_EQ(music::music_start_time(), uint32_t(9 * 64 * kRowMs));  // the jump back counts as a new start
+  EXPECT_EQ(music::music_start_time(), uint32_t(9 * 64 * kRowMs));  // the jump back starts anew
   EXPECT_GT(music::music_level(), 0u);
   EXPECT_TRUE(boxes().empty());
-}
-
-TEST_F(Player, ThresholdsPassWithinAMillisecondOfTheirRows) {
-  start();
-  for (uint32_t threshold : {0x10028u, 0x10037u, 0x60000u, 0x70010u, 0x70037u}) {
-    int n = int(threshold >> 16) * 64 + int(threshold & 0xFFFF);
-    platform::wait_until(row_start_ms(n) - 2);
-    EXPECT_LT(music::music_position(), threshold) << std::hex << threshold;
-    platform::wait_until(row_start_ms(n) + 1);
-    EXPECT_GE(music::music_position(), threshold) << std::hex << threshold;
-  }
 }
 
 // Without a module, whatever the reason, the position keeps the module's nominal timing from
@@ -70,8 +65,10 @@ TEST_F(Player, WithoutAModuleThePositionKeepsNominalTime) {
       EXPECT_EQ(boxes()[0], std::string("Fatal music player error!|") + c.box);
     }
     EXPECT_FALSE(music::music_is_active());
-    for (int n : {0, 1, 118, 119, 383, 384, 575, 576, 700}) {
-      platform::wait_until(1000 + uint32_t(n * kRowMs + kRowMs / 2));
+    for (int n : {1, 118, 119, 383, 384, 464, 575, 576, 700}) {
+      platform::wait_until(1000 + row_start_ms(n) - 1);
+      EXPECT_EQ(music::music_position(), song_position(n - 1)) << "row " << n;
+      platform::wait_until(1000 + row_start_ms(n));
       EXPECT_EQ(music::music_position(), song_position(n)) << "row " << n;
     }
     music::music_free();

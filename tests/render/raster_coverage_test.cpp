@@ -100,12 +100,15 @@ TEST(RasterCoverage, FillerAgreesWithExactReferenceOnRandomTriangles) {
   std::printf("%d of %d pixels near edges decided differently\n", mismatches, covered);
 }
 
-TEST(RasterCoverage, OtherWindingDrawsNothing) {
+// Top corner, lower left, lower right: counter-clockwise as seen on screen, drawn; the reverse not.
+TEST(RasterCoverage, OnlyTheCounterClockwiseWindingIsDrawn) {
   Frame frame;
-  Point p[3] = {{10, 10}, {100, 20}, {40, 90}};
-  FrontFacing(p);
-  std::swap(p[1], p[2]);
-  DrawFlat(p);
+  const Point drawn[3] = {{40, 10}, {10, 90}, {100, 90}};
+  DrawFlat(drawn);
+  EXPECT_GT(frame.Written(), 3000);
+  frame.Fill(kUntouched);
+  const Point reversed[3] = {drawn[0], drawn[2], drawn[1]};
+  DrawFlat(reversed);
   EXPECT_EQ(frame.Written(), 0);
 }
 

@@ -2,6 +2,8 @@
 // blending modes, the shade table lookup, the gouraud ramp and the environment picture.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <functional>
 #include <random>
@@ -155,6 +157,63 @@ TEST(RasterModes, GouraudRampIsTheIntegerIntensity) {
   render::ColourVertex w[3] = {{10.3f, 0, 0.5f, 0, 0}, {10.3f, 150, 150.5f, 0, 0}, {300.7f, 0.5f, 0.5f, 0, 0}};
   render::DrawGouraud(w);
   for (int y = 1; y < 140; ++y) EXPECT_EQ(ramp.at(11, y), uint32_t(y) * 0x010101u) << y;
+}
+
+// Every pixel of a gouraud face is the grey of the intensity interpolated exactly at its centre,
+// within one level (the 16.16 steps round), and held to 0 ... 255 where the sub-pixel pre-step
+// reaches past a corner's 0 or 255. The first triangle once drew white pixels on a face of
+// intensities 0 ... 5.
+TEST(RasterModes, GouraudIsTheInterpolatedIntensityHeldToTheCorners) {
+  std::vector<std::array<render::ColourVertex, 3>> triangles = {
+      {{{223.5f, 62.25f, 0, 0, 0}, {6.75f, 101.5f, 5, 0, 0}, {114.75f, 162, 0, 0, 0}}}};
+  std::mt19937 rng(5);
+  std::uniform_real_distribution<float> x(-20, 340), y(-20, 220), level(0, 255);
+  const auto intensity = [&] {
+    const uint32_t pick = rng() % 3;
+    return pick == 0 ? 0.0f : pick == 1 ? 255.0f : level(rng);
+  };
+  while (triangles.size() < 1500) {
+    Point p[3] = {{x(rng), y(rng)}, {x(rng), y(rng)}, {x(rng), y(rng)}};
+    FrontFacing(p);
+    std::array<render::ColourVertex, 3> t;
+    for (int k = 0; k < 3; ++k) t[k] = {p[k].x, p[k].y, intensity(), 0, 0};
+    // Slivers, whose intensity changes by many levels from one pixel to the next, are left out:
+    // there the rounding of the corners to 16.16 moves a pixel's value by more than one level.
+    const double x1 = t[1].x - t[0].x, y1 = t[1].y - t[0].y, c1 = t[1].intensity - t[0].intensity;
+    const double x2 = t[2].x - t[0].x, y2 = t[2].y - t[0].y, c2 = t[2].intensity - t[0].intensity;
+    const double d = x1 * y2 - x2 * y1;
+    if (std::fabs(c1 * y2 - c2 * y1) < 4 * std::fabs(d) && std::fabs(x1 * c2 - x2 * c1) < 4 * std::fabs(d))
+      triangles.push_back(t);
+  }
+  Frame frame;
+  int checked = 0;
+  for (const auto& t : triangles) {
+    render::ColourVertex v[3] = {t[0], t[1], t[2]};
+    frame.Fill(kUntouched);
+    render::DrawGouraud(v);
+    // The plane through the three corners, in double precision.
+    const double x0 = t[0].x, y0 = t[0].y, c0 = t[0].intensity;
+    const double x1 = t[1].x - x0, y1 = t[1].y - y0, c1 = t[1].intensity - c0;
+    const double x2 = t[2].x - x0, y2 = t[2].y - y0, c2 = t[2].intensity - c0;
+    const double d = x1 * y2 - x2 * y1;
+    const double lo = std::min({t[0].intensity, t[1].intensity, t[2].intensity});
+    const double hi = std::max({t[0].intensity, t[1].intensity, t[2].intensity});
+    for (int py = 0; py < kHeight; ++py) {
+      for (int px = 0; px < kWidth; ++px) {
+        const uint32_t pixel = frame.at(px, py);
+        if (pixel == kUntouched) continue;
+        const double dx = px - x0, dy = py - y0;
+        const double exact = c0 + (c1 * (dx * y2 - x2 * dy) + c2 * (x1 * dy - dx * y1)) / d;
+        const double want = std::floor(std::min(hi, std::max(lo, exact)));
+        const int got = static_cast<int>(pixel & 0xFF);
+        ASSERT_EQ(pixel, uint32_t(got) * 0x010101u) << px << "," << py;
+        ASSERT_LE(std::fabs(got - want), 1.0)
+            << "triangle " << &t - triangles.data() << " at " << px << "," << py << " exact " << exact;
+        ++checked;
+      }
+    }
+  }
+  EXPECT_GT(checked, 500000);
 }
 
 TEST(RasterModes, EnvironmentFollowsCoordinatesAndClampsToThePicture) {

@@ -62,7 +62,7 @@ struct Point {
   float x, y;
 };
 
-// Orders the corners so that the rasterizers draw them (clockwise on screen, y down).
+// Orders the corners so that the rasterizers draw them (counter-clockwise as seen on screen, y down).
 inline void FrontFacing(Point* p) {
   const double d = (double(p[0].x) - p[2].x) * (double(p[1].y) - p[2].y) -
                    (double(p[1].x) - p[2].x) * (double(p[0].y) - p[2].y);
@@ -117,7 +117,7 @@ inline scene::Vector CameraSpace(const ScreenPoint& p) {
   return {(p.x - 160.0f) * p.z / kPersp, (100.0f - p.y) * p.z / kPersp, p.z};
 }
 
-// Corners of a triangle the rasterizers draw (clockwise on screen) and the renderer lists.
+// Corners of a triangle the rasterizers draw (counter-clockwise on screen) and the renderer lists.
 inline std::vector<ScreenPoint> Front(float x, float y, float size, float z) {
   return {{x, y, z}, {x - size, y + size, z}, {x + size, y + size, z}};
 }
