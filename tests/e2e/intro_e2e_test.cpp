@@ -2,12 +2,15 @@
 // device, the timeline read back from its trace; the fatal paths and their exit statuses.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
+#include <map>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -16,6 +19,7 @@
 
 namespace {
 
+using e2e::Child;
 using e2e::ChildResult;
 using e2e::Event;
 using e2e::read_trace;
@@ -86,9 +90,59 @@ void expect_complete_run(const std::vector<Event>& events) {
   EXPECT_GE(events.back().ms, find(events, "T7 end")->ms + 300);
 }
 
-TEST(Timeline, WaitsEndOnTheirRowsAndTheMusicFadesBeforeTheReturn) {
-  TempDir scratch("timeline");
-  ChildResult run = run_headless(kDataDir, scratch.file("trace"));
+// Names, sizes, times and modes of a folder and everything in it: creating and deleting a file in
+// the folder changes the folder's own modification time, so even a file written and removed again
+// shows.
+std::map<std::string, std::string> snapshot(const std::string& dir) {
+  std::map<std::string, std::string> entries;
+  auto describe = [](const std::string& path) {
+    struct stat st {};
+    if (lstat(path.c_str(), &st) != 0) return std::string("unreadable");
+    std::ostringstream text;
+    text << std::oct << st.st_mode << std::dec << " " << st.st_size << " " << st.st_mtim.tv_sec
+         << "." << st.st_mtim.tv_nsec;
+    return text.str();
+  };
+  entries["."] = describe(dir);
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(dir))
+    entries[entry.path().string()] = describe(entry.path().string());
+  return entries;
+}
+
+// A folder with its own copy of the generated archive, as an installation has.
+void copy_archive(const TempDir& folder) {
+  std::filesystem::copy_file(kDataDir + "/vek.bin", folder.file("vek.bin"));
+}
+
+// Whole intros share nothing on disk: started at once from one folder, each plays the whole
+// timeline, and the folder is left exactly as it was.
+TEST(Timeline, FourRunsAtOnceFromOneFolderEachPlayItAllAndLeaveTheFolderAsFound) {
+  TempDir folder("shared"), traces("traces");
+  copy_archive(folder);
+  const auto before = snapshot(folder.path());
+  std::vector<std::unique_ptr<Child>> runs;
+  for (int i = 0; i < 4; ++i)
+    runs.push_back(std::make_unique<Child>(
+        e2e::headless_argv(traces.file("trace" + std::to_string(i))), folder.path(),
+        EnvChanges{{"VEK_AUDIO", "none"}}));
+  for (int i = 0; i < 4; ++i) {
+    SCOPED_TRACE("run " + std::to_string(i));
+    ChildResult run = runs[i]->wait();
+    ASSERT_EQ(run.status, 0) << run.err;
+    expect_complete_run(read_trace(traces.file("trace" + std::to_string(i))));
+  }
+  EXPECT_EQ(snapshot(folder.path()), before);
+}
+
+// An installation under /usr/share cannot be written to by its users.
+TEST(Timeline, ARunFromAReadOnlyFolderPlaysToTheEnd) {
+  TempDir folder("read-only"), scratch("read-only-trace");
+  copy_archive(folder);
+  ASSERT_EQ(chmod(folder.path().c_str(), 0555), 0);
+  ChildResult run = Child(e2e::headless_argv(scratch.file("trace")), folder.path(),
+                          {{"VEK_AUDIO", "none"}}, true)
+                        .wait();
+  chmod(folder.path().c_str(), 0755);
   ASSERT_EQ(run.status, 0) << run.err;
   expect_complete_run(read_trace(scratch.file("trace")));
 }

@@ -26,8 +26,6 @@ namespace {
 using scene_test::Bytes;
 using scene_test::chunk;
 
-constexpr char kTempFile[] = "$$qzt$$.tmp";
-
 // An uncompressed 32-bit TGA of one colour, top row first.
 std::vector<uint8_t> tga(int width, int height, uint32_t argb) {
   Bytes b;
@@ -78,8 +76,8 @@ std::vector<uint8_t> wall_scene(const std::string& camera, uint32_t start, uint3
   return scene_test::file_3ds(world, 3, motion).data;
 }
 
-// Each test works in a folder of its own: the scenes' temporary file is written to the current
-// directory, and the library's archive is pointed at the folder's vek.bin.
+// Each test works in a folder of its own, with the library's archive pointed at the folder's
+// vek.bin; the set-up must leave nothing else there.
 class SceneTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -128,6 +126,13 @@ class SceneTest : public ::testing::Test {
     console.close();
   }
 
+  std::vector<std::string> folder_files() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder_))
+      names.push_back(entry.path().filename().string());
+    return names;
+  }
+
   std::string folder_;
   uint32_t presented_before_ = 0;
   uint32_t presented_ = 0;
@@ -148,7 +153,7 @@ TEST_F(SceneTest, PlaysEachFrameOfTheRangeOncePerPeriodAndShowsOnlyTheArea) {
     EXPECT_EQ(platform::clock_ms(), 100u * 30);
     EXPECT_GT(render::drawStats.faces[render::KIND_FLAT][render::MODE_TEXTURED], 0);
     EXPECT_EQ(intro::intro_abort, 0);
-    EXPECT_FALSE(std::filesystem::exists(kTempFile));
+    EXPECT_EQ(folder_files(), std::vector<std::string>{"vek.bin"});
     // Released: the light table and the library hold nothing of the freed scene.
     scene::Camera* camera = nullptr;
     scene::kf_current_camera(&camera);
@@ -190,7 +195,7 @@ TEST_F(SceneTest, KeysEmptyRangesAndMissingMembersEndThePlayback) {
     run("wall.3ds", true, intro::hut_area);
     EXPECT_EQ(presented_, c.frames);
     EXPECT_EQ(intro::intro_abort, c.abort);
-    EXPECT_FALSE(std::filesystem::exists(kTempFile));
+    EXPECT_EQ(folder_files(), std::vector<std::string>{"vek.bin"});
     scene::Camera* camera = nullptr;
     scene::kf_current_camera(&camera);
     EXPECT_EQ(camera, nullptr);
@@ -203,7 +208,7 @@ TEST_F(SceneTest, KeysEmptyRangesAndMissingMembersEndThePlayback) {
 }
 
 // A scene that cannot be set up ends the process with status 1; with VEK_VERBOSE=1 the reason is
-// on standard error. The temporary file is not left behind.
+// on standard error.
 TEST_F(SceneTest, SetUpFailuresEndTheProcessWithStatusOne) {
   setenv("VEK_VERBOSE", "1", 1);
   GTEST_FLAG_SET(death_test_style, "threadsafe");
@@ -228,7 +233,7 @@ TEST_F(SceneTest, SetUpFailuresEndTheProcessWithStatusOne) {
     SCOPED_TRACE(c.what);
     archive_with("wall.3ds", c.bytes);
     EXPECT_EXIT(run(c.member, true, intro::hut_area), testing::ExitedWithCode(1), c.message);
-    EXPECT_FALSE(std::filesystem::exists(kTempFile));
+    EXPECT_EQ(folder_files(), std::vector<std::string>{"vek.bin"});
   }
 }
 
