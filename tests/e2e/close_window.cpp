@@ -4,7 +4,8 @@
 //   title: <the window's name>      once the window was found
 //   status: <exit status>           when the program ended by itself or after the request
 //   timeout: <what was still missing>
-// Used under xvfb-run, where no window manager runs, to close a real window the way a user does.
+// Used on a virtual X server of its own (cmake/with-xvfb), where no window manager runs, to close
+// a real window the way a user does.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>

@@ -206,12 +206,12 @@ TEST(FatalPaths, NoDisplayBackEndEndsWithStatus1) {
 }
 
 TEST(Window, CarriesTheTitleAndClosingItEndsTheRunWithStatus0) {
-  // A real SDL window on a virtual X server, on the real clock so the run is still going when the
-  // window is closed. The X and D-Bus libraries keep allocations until exit, some in modules
+  // A real SDL window on a virtual X server of its own, on the real clock so the run is still going
+  // when the window is closed. The X and D-Bus libraries keep allocations until exit, some in modules
   // already unloaded, so leak checking is left to the headless runs.
   ChildResult run = e2e::run_child(
-      {"/usr/bin/xvfb-run", "-a", "-s", "-screen 0 640x480x24", VEK_CLOSE_WINDOW,
-       "KARST 3DEngine v2", "60", kHost},
+      {VEK_WITH_XVFB, "-screen", "0", "640x480x24", "--", VEK_CLOSE_WINDOW, "KARST 3DEngine v2",
+       "60", kHost},
       kDataDir,
       {{"VEK_CONSOLE", nullptr}, {"VEK_CLOCK", nullptr}, {"SDL_VIDEODRIVER", nullptr},
        {"VEK_AUDIO", "none"}, {"ASAN_OPTIONS", "detect_leaks=0:abort_on_error=1"}});
