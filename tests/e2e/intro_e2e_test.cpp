@@ -265,7 +265,7 @@ TEST(Host, RejectsBadInvocationsWithItsOwnStatuses) {
   ChildResult help = e2e::run_child({kHost, "--help"}, kDataDir, {});
   EXPECT_EQ(help.status, 0);
   for (const char* option : {"--headless", "--capture", "--fullscreen", "--virtual-clock", "--keys",
-                             "--trace", "--library", "--help"})
+                             "--trace", "--data", "--library", "--help"})
     EXPECT_NE(help.out.find(option), std::string::npos) << option;
 
   ChildResult unknown = e2e::run_child({kHost, "--bogus"}, kDataDir, {});
@@ -278,6 +278,53 @@ TEST(Host, RejectsBadInvocationsWithItsOwnStatuses) {
       e2e::run_child({kHost, "--library", kDataDir + "/no-such-library.so"}, kDataDir, {});
   EXPECT_EQ(no_library.status, 3);
   EXPECT_NE(no_library.err.find("no-such-library.so"), std::string::npos) << no_library.err;
+
+  TempDir empty("no-data");
+  ChildResult no_data = e2e::run_child({kHost, "--data", empty.path()}, kDataDir, {});
+  EXPECT_EQ(no_data.status, 1);
+  EXPECT_NE(no_data.err.find("--data " + empty.path() + ": no vek.bin"), std::string::npos)
+      << no_data.err;
+}
+
+// The host runs in the folder of vek.bin: the current folder's, else the one beside the host, else
+// the one --data names; paths on its command line still mean what they meant where it started.
+TEST(Host, FindsItsDataInTheCurrentFolderBesideItselfOrWhereDataSays) {
+  TempDir installed("beside"), elsewhere("elsewhere");
+  for (const std::string& file : {kHost, std::string(VEK_LIBRARY), kDataDir + "/vek.bin"})
+    std::filesystem::copy_file(file, installed.file(std::filesystem::path(file).filename()));
+  const std::string host_copy = installed.file("vekintro");
+  const std::vector<std::string> quick = {"--headless", "--virtual-clock", "--keys", "100:27",
+                                          "--trace", "trace"};
+  auto played = [&](const ChildResult& run) {
+    EXPECT_EQ(run.status, 0) << run.err;
+    const std::vector<Event> events = read_trace(elsewhere.file("trace"));
+    EXPECT_FALSE(events.empty() || events.back().name != "fade end");
+    std::filesystem::remove(elsewhere.file("trace"));
+  };
+  {
+    SCOPED_TRACE("beside the host");
+    std::vector<std::string> argv = {host_copy};
+    argv.insert(argv.end(), quick.begin(), quick.end());
+    played(e2e::run_child(argv, elsewhere.path(), {{"VEK_AUDIO", "none"}}));
+  }
+  {
+    SCOPED_TRACE("--data");
+    std::vector<std::string> argv = {kHost, "--data", kDataDir};
+    argv.insert(argv.end(), quick.begin(), quick.end());
+    played(e2e::run_child(argv, elsewhere.path(), {{"VEK_AUDIO", "none"}}));
+  }
+  {
+    SCOPED_TRACE("the current folder comes first: its vek.bin is not an archive");
+    std::FILE* broken = std::fopen(elsewhere.file("vek.bin").c_str(), "wb");
+    ASSERT_TRUE(broken);
+    std::fputs("DAT", broken);
+    std::fclose(broken);
+    std::vector<std::string> argv = {host_copy};
+    argv.insert(argv.end(), quick.begin(), quick.end());
+    ChildResult run = e2e::run_child(argv, elsewhere.path(), {{"VEK_AUDIO", "none"}});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("I need file 'VEK.BIN'"), std::string::npos) << run.err;
+  }
 }
 
 }  // namespace
