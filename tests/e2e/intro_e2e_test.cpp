@@ -164,6 +164,25 @@ TEST(Timeline, KeyDuringTheLogoSkipsToTheFinalFade) {
   EXPECT_LT(logo_end->position, 0x10028u);
 }
 
+// The wait before the hut does not look at the keyboard: a key pressed during it stays queued, the
+// wait still ends on order 7, row 55 (row 503, at 54202.6 ms), and the hut scene then ends before
+// its first frame.
+TEST(Timeline, AKeyDuringTheWaitBeforeTheHutEndsTheHutAtItsFirstFrame) {
+  TempDir scratch("key-in-wait");
+  ChildResult run = run_headless(kDataDir, scratch.file("trace"), {"--keys", "53000:27"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  std::vector<Event> events = read_trace(scratch.file("trace"));
+  const Event* wait_start = find(events, "T5 start");
+  const Event* wait_end = find(events, "T5 end");
+  const Event* hut_end = find(events, "scene end hut2.3ds 0 key");
+  ASSERT_TRUE(wait_start && wait_end && hut_end);
+  EXPECT_LT(wait_start->ms, 53000u);
+  EXPECT_EQ(wait_end->ms, 54203u);
+  EXPECT_EQ(wait_end->position, 0x70037u);
+  EXPECT_EQ(hut_end->ms, wait_end->ms);
+  EXPECT_EQ(step_events(events).back(), "fade end");
+}
+
 TEST(FatalPaths, MissingOrBrokenArchiveEndsWithStatus1BeforeAnyWindow) {
   // "not an archive": a file too short for the trailer, and one whose magic is wrong.
   const std::vector<std::string> contents = {"", "DAT", std::string(16, '\0') + "ATAD"};
