@@ -147,23 +147,6 @@ TEST(Timeline, ARunFromAReadOnlyFolderPlaysToTheEnd) {
   expect_complete_run(read_trace(scratch.file("trace")));
 }
 
-TEST(Timeline, KeyDuringTheLogoSkipsToTheFinalFade) {
-  TempDir scratch("abort");
-  ChildResult run = run_headless(kDataDir, scratch.file("trace"), {"--keys", "2000:27"});
-  ASSERT_EQ(run.status, 0) << run.err;
-
-  std::vector<Event> events = read_trace(scratch.file("trace"));
-  const std::vector<std::string> expected = {"T1 start", "T1 end", "T7 start", "T7 end",
-                                             "fade end"};
-  EXPECT_EQ(step_events(events), expected);
-  const Event* logo_end = find(events, "T1 end");
-  ASSERT_TRUE(logo_end);
-  // The logo finishes the frame in which it saw the key (50 ms frames).
-  EXPECT_GE(logo_end->ms, 2000u);
-  EXPECT_LT(logo_end->ms, 2000u + 2 * 50);
-  EXPECT_LT(logo_end->position, 0x10028u);
-}
-
 // The wait before the hut does not look at the keyboard: a key pressed during it stays queued, the
 // wait still ends on order 7, row 55 (row 503, at 54202.6 ms), and the hut scene then ends before
 // its first frame.
