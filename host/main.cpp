@@ -70,14 +70,14 @@ bool has_archive(const fs::path& folder) {
 fs::path data_folder(const std::string& named) {
   if (!named.empty()) return named;
   const fs::path executable = host::executable_folder();
-  std::vector<fs::path> folders = {fs::path(".")};
-  if (!executable.empty()) folders.push_back(executable);
-  for (const fs::path& folder : installed_data_folders(executable)) folders.push_back(folder);
-  for (const fs::path& folder : folders)
+  const std::vector<fs::path> installed = installed_data_folders(executable);
+  if (has_archive(".")) return ".";
+  if (!executable.empty() && has_archive(executable)) return executable;
+  for (const fs::path& folder : installed)
     if (has_archive(folder)) return folder;
   std::fprintf(stderr, "vekintro: no %s in the current folder, beside vekintro or in", kArchive);
-  for (size_t i = 2; i < folders.size(); ++i)
-    std::fprintf(stderr, "%s %s", i > 2 ? " or" : "", folders[i].string().c_str());
+  for (size_t i = 0; i < installed.size(); ++i)
+    std::fprintf(stderr, "%s %s", i > 0 ? " or" : "", installed[i].string().c_str());
   std::fprintf(stderr, "; --data DIR names its folder\n");
   return ".";
 }
