@@ -137,14 +137,14 @@ void wait_until(uint32_t deadline_ms) {
   }
   // The deadline is kept to the millisecond, as a busy wait keeps it, but the processor is given
   // away while more than kSpinMs remain: a sleep may overrun by a millisecond or so, and only the
-  // spin at the end makes up for that. The window's events are pumped after each sleep.
+  // spin at the end makes up for that. The spin does not yield: on a busy machine a yield can hand
+  // the processor to another program for a whole time slice, several milliseconds. The window's
+  // events are pumped after each sleep.
   for (uint32_t now = real_now(s); !reached(now, deadline_ms); now = real_now(s)) {
     const uint32_t remaining = deadline_ms - now;
     if (remaining > kSpinMs) {
       system_sleep(std::min(remaining - kSpinMs, kMaxSleepMs));
       pump_events(s);
-    } else {
-      std::this_thread::yield();
     }
   }
 }
