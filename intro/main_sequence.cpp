@@ -25,7 +25,7 @@ void step(const char* name, Body body) {
   trace_event("%s end", name);
 }
 
-// The waits before the scenes: poll the music without sleeping and without looking at the keyboard,
+// The waits before the scenes: poll the music once a millisecond, without looking at the keyboard,
 // so a scene starts on its row.
 void wait_for_music(uint32_t position) {
   while (music::music_position() < position) platform::poll_step();

@@ -3,8 +3,6 @@
 #include "intro/scenes.h"
 
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <vector>
 
 #include "archive/archive.h"
@@ -30,48 +28,32 @@ int optimizeEnabled = 1;
 
 namespace {
 
-// The scene library reads only named files, so each member is copied out of the archive to this
-// file in the current directory for the two reads.
-constexpr const char* kTempFile = "$$qzt$$.tmp";
-
 // The scene slots, reused by both scenes: the scene RunScene has set up and its camera.
 scene::Scene* scene_slot = nullptr;
 scene::Camera* camera = nullptr;
 
 // Set-up failures end the process; the message goes to the silent channel (VEK_VERBOSE=1 shows it).
-[[noreturn]] void fail_scene() {
-  std::remove(kTempFile);
-  platform::exit_process(1);
-}
+[[noreturn]] void fail_scene() { platform::exit_process(1); }
 
-// Copies the member into the temporary file. False when the member is unreadable or the file
-// cannot be written.
-bool write_temp_file(const char* member, int32_t size) {
-  std::vector<uint8_t> bytes(static_cast<size_t>(size));
-  if (archive::library_archive().read_member(member, bytes.data(), 0) != size) return false;
-  std::FILE* file = std::fopen(kTempFile, "wb");
-  if (!file) return false;
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  return std::fclose(file) == 0 && written;
-}
-
-// Reads world and keyframer of the member; the temporary file is gone afterwards on every path.
+// Reads world and keyframer of the member straight from its bytes: nothing is written to disk, so
+// the intro runs from a read-only folder and any number of runs can share one.
 void read_scene(const char* member, int32_t size) {
-  if (!write_temp_file(member, size)) {
-    render::Note("\nerror: can't copy scene '%s' to '%s'!", member, kTempFile);
+  std::vector<uint8_t> bytes(static_cast<size_t>(size));
+  if (archive::library_archive().read_member(member, bytes.data(), 0) != size) {
+    render::Note("\nerror: can't read scene '%s' from the archive!", member);
     fail_scene();
   }
-  int last_error = scene::kf_world_read(kTempFile, scene_slot);
+  const uint32_t length = static_cast<uint32_t>(bytes.size());
+  int last_error = scene::kf_world_read_memory(bytes.data(), length, scene_slot);
   if (last_error != 0) {
     render::Note("error(after):%s\n", scene::kf_error_text(last_error));
     fail_scene();
   }
-  last_error = scene::kf_motion_read(kTempFile, scene_slot);
+  last_error = scene::kf_motion_read_memory(bytes.data(), length, scene_slot);
   if (last_error != 0) {
     render::Note("error(after): %s\n", scene::kf_error_text(last_error));
     fail_scene();
   }
-  std::remove(kTempFile);
 }
 
 // With maxCompat the camera must be "Cam"; otherwise "Camera01" is preferred.

@@ -24,7 +24,7 @@ extern int optimizeEnabled;
 void SetTrainSettings();
 void SetHutSettings();
 
-// Reads the scene member from the archive through the temporary file "$$qzt$$.tmp", prepares it
+// Reads the scene member from the archive into memory (nothing is written to disk), prepares it
 // for the renderer, plays it and releases everything of it again, also after a key. A scene that
 // cannot be read, has no camera "Cam" or whose textures cannot be loaded ends the process with
 // status 1; the reason goes to render::Note.

@@ -2,6 +2,7 @@
 // gives only the real clock's ticks and its sleep (system.h); the virtual clock is the same everywhere.
 #include "platform/platform.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -13,6 +14,11 @@
 
 namespace platform {
 namespace {
+
+// A real wait sleeps until this many milliseconds remain and spins for the rest; each sleep is at
+// most kMaxSleepMs so that a window's events keep moving during long waits.
+constexpr uint32_t kSpinMs = 2;
+constexpr uint32_t kMaxSleepMs = 10;
 
 struct ClockState {
   std::once_flag chosen;
@@ -129,12 +135,17 @@ void wait_until(uint32_t deadline_ms) {
     virtual_wait(s, deadline_ms);
     return;
   }
-  // Busy-wait, as the intro's pacing expects, but let the window breathe while doing so.
-  for (uint32_t last = real_now(s); !reached(last, deadline_ms);) {
-    std::this_thread::yield();
-    uint32_t now = real_now(s);
-    if (now != last) pump_events(s);
-    last = now;
+  // The deadline is kept to the millisecond, as a busy wait keeps it, but the processor is given
+  // away while more than kSpinMs remain: a sleep may overrun by a millisecond or so, and only the
+  // spin at the end makes up for that. The spin does not yield: on a busy machine a yield can hand
+  // the processor to another program for a whole time slice, several milliseconds. The window's
+  // events are pumped after each sleep.
+  for (uint32_t now = real_now(s); !reached(now, deadline_ms); now = real_now(s)) {
+    const uint32_t remaining = deadline_ms - now;
+    if (remaining > kSpinMs) {
+      system_sleep(std::min(remaining - kSpinMs, kMaxSleepMs));
+      pump_events(s);
+    }
   }
 }
 
@@ -157,7 +168,8 @@ void poll_step() {
     virtual_wait_for(s, 1);
     return;
   }
-  std::this_thread::yield();
+  // What a tight loop polls (the music position, a flag) changes at most once a millisecond here.
+  system_sleep(1);
 }
 
 void set_event_pump(void (*pump)()) { state().pump.store(pump); }

@@ -29,11 +29,12 @@ void clock_reset();
 void clock_claim();
 
 // Returns once clock_ms() has reached the deadline (compared with wrap-around); a virtual clock jumps.
+// The real clock sleeps while more than about 2 ms remain and spins only for the rest.
 void wait_until(uint32_t deadline_ms);
 // Sleeps; a virtual clock advances by the length.
 void sleep_ms(uint32_t ms);
 // One pass of a tight polling loop (waiting for the music, for a flag): a virtual clock advances 1 ms,
-// the real one yields the processor.
+// the real one sleeps 1 ms, so such a loop polls at most once a millisecond.
 void poll_step();
 
 // Called from every wait so that a window back end can keep its event queue moving. Null clears it.

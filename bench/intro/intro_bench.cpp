@@ -3,7 +3,6 @@
 // run: the same intro from an archive without the two scenes, which the intro then skips, so the
 // ratio shows what the scenes cost on top of the music and the picture screens.
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -51,12 +50,6 @@ void RunWholeIntro(benchmark::State& state, const std::string& archive_path, boo
   unsetenv("VEK_CAPTURE");
   unsetenv("VEK_KEYS");
   unsetenv("VEK_TRACE");
-  // The scenes' temporary file goes to the current directory.
-  std::filesystem::create_directories(kFolder);
-  if (chdir(kFolder.c_str()) != 0) {
-    state.SkipWithError("cannot enter the bench folder");
-    return;
-  }
   archive::library_archive().reopen(archive_path.c_str());
   double ms = 0;
   for (auto _ : state) {

@@ -21,8 +21,10 @@ const Option kOptions[] = {
      "time moves only when the intro waits (fast, repeatable)"},
     {"--no-dialogs", nullptr, "VEK_DIALOGS", "none", "messages go to standard error only"},
     {"--trace", "FILE", "VEK_TRACE", nullptr,
-     "write the timeline (clock ms, music position, event)"},
-    {"--library", "PATH", nullptr, nullptr, "the intro library (default: beside vekintro.exe)"},
+     "write the timeline (clock ms, music position, event)", true},
+    {"--data", "DIR", nullptr, nullptr, "the folder holding vek.bin (default: see above)", true},
+    {"--library", "PATH", nullptr, nullptr, "the intro library (default: beside vekintro.exe)",
+     true},
 };
 
 }  // namespace
@@ -31,13 +33,18 @@ OptionList options() { return {kOptions, std::size(kOptions)}; }
 
 void set_variable(const char* name, const char* value) { _putenv_s(name, value); }
 
-std::string default_library_path() {
+std::string executable_folder() {
   char exe[MAX_PATH];
   DWORD n = GetModuleFileNameA(nullptr, exe, sizeof exe);
-  if (n == 0 || n >= sizeof exe) return kLibraryName;
+  if (n == 0 || n >= sizeof exe) return "";
   std::string path(exe, n);
   size_t slash = path.find_last_of("\\/");
-  return path.substr(0, slash == std::string::npos ? 0 : slash + 1) + kLibraryName;
+  return slash == std::string::npos ? "" : path.substr(0, slash);
+}
+
+std::string default_library_path() {
+  const std::string folder = executable_folder();
+  return folder.empty() ? kLibraryName : folder + "\\" + kLibraryName;
 }
 
 int play(const std::string& library) {

@@ -5,6 +5,7 @@
 
 #include <lib3ds/camera.h>
 #include <lib3ds/file.h>
+#include <lib3ds/io.h>
 #include <lib3ds/mesh.h>
 #include <lib3ds/node.h>
 
@@ -44,17 +45,40 @@ archive::DataArchive& data() {
   return vek;
 }
 
-// The member copied to a file, as the intro does before reading it.
-std::string extract(const char* member) {
+// The member's bytes, as the intro reads them; empty when it cannot be read.
+std::vector<uint8_t> member_bytes(const char* member) {
   const int32_t size = data().member_size(member);
-  if (size <= 0) return "";
+  if (size <= 0) return {};
   std::vector<uint8_t> bytes(static_cast<size_t>(size));
-  if (data().read_member(member, bytes.data(), 0) != size) return "";
-  const std::string path = std::string(VEK_BINARY_DIR "/scenes_test_") + member;
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) return "";
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  return std::fclose(f) == 0 && written ? path : "";
+  if (data().read_member(member, bytes.data(), 0) != size) return {};
+  return bytes;
+}
+
+// lib3ds reading the member from memory through a stream of its own; null when it cannot.
+Lib3dsFile* lib3ds_load(const char* member) {
+  std::vector<uint8_t> bytes = member_bytes(member);
+  if (bytes.empty()) return nullptr;
+  std::FILE* stream = fmemopen(bytes.data(), bytes.size(), "rb");
+  if (!stream) return nullptr;
+  Lib3dsIo* io = lib3ds_io_new(
+      stream, [](void* self) -> Lib3dsBool { return std::ferror(static_cast<std::FILE*>(self)) != 0; },
+      [](void* self, long offset, Lib3dsIoSeek origin) -> long {
+        const int whence = origin == LIB3DS_SEEK_SET ? SEEK_SET : origin == LIB3DS_SEEK_CUR ? SEEK_CUR : SEEK_END;
+        return std::fseek(static_cast<std::FILE*>(self), offset, whence);
+      },
+      [](void* self) -> long { return std::ftell(static_cast<std::FILE*>(self)); },
+      [](void* self, void* buffer, size_t size) -> size_t {
+        return std::fread(buffer, 1, size, static_cast<std::FILE*>(self));
+      },
+      [](void*, const void*, size_t) -> size_t { return 0; });
+  Lib3dsFile* file = lib3ds_file_new();
+  if (!io || !lib3ds_file_read(file, io)) {
+    lib3ds_file_free(file);
+    file = nullptr;
+  }
+  if (io) lib3ds_io_free(io);
+  std::fclose(stream);
+  return file;
 }
 
 // One scene read by our library, freed at the end of the test.
@@ -63,9 +87,10 @@ class Loaded {
   explicit Loaded(const char* member) {
     scene::kf_startup(scene::KF_HIERARCHY | scene::KF_NORMALS | scene::KF_MORPH | scene::KF_TRANSFORM);
     scene::kf_scene_new(&scene_);
-    const std::string path = extract(member);
-    world_error_ = scene::kf_world_read(path.c_str(), scene_);
-    motion_error_ = world_error_ ? -1 : scene::kf_motion_read(path.c_str(), scene_);
+    const std::vector<uint8_t> bytes = member_bytes(member);
+    const uint32_t size = static_cast<uint32_t>(bytes.size());
+    world_error_ = scene::kf_world_read_memory(bytes.data(), size, scene_);
+    motion_error_ = world_error_ ? -1 : scene::kf_motion_read_memory(bytes.data(), size, scene_);
     scene::kf_use_scene(scene_);
   }
   ~Loaded() {
@@ -220,7 +245,7 @@ TEST(Scenes, ReadByLib3ds) {
     SCOPED_TRACE(c.member);
     Loaded ours(c.member);
     ASSERT_TRUE(ours.ok());
-    Lib3dsFile* file = lib3ds_file_load(extract(c.member).c_str());
+    Lib3dsFile* file = lib3ds_load(c.member);
     ASSERT_NE(file, nullptr);
     EXPECT_NE(lib3ds_file_camera_by_name(file, "Cam"), nullptr);
     EXPECT_EQ(file->segment_from, 0);

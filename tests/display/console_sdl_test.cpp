@@ -1,4 +1,4 @@
-// The SDL window console on a real X server (the test runs under xvfb-run): the window and its title
+// The SDL window console on an X server of its own: the window and its title
 // as X sees them, frames read back from the window, key presses made by the XTest extension, and
 // the program ending with status 0 when the window is closed.
 #include <gtest/gtest.h>
@@ -31,7 +31,8 @@ using Clock = std::chrono::steady_clock;
 class SdlConsoleTest : public testing::Test {
  protected:
   void SetUp() override {
-    if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X display; this test runs under xvfb-run";
+    if (!std::getenv("DISPLAY"))
+      GTEST_SKIP() << "no X display; this test runs on one of its own (cmake/with-xvfb)";
     unsetenv("VEK_CONSOLE");
     unsetenv("VEK_FULLSCREEN");
     platform::clock_reset();

@@ -18,14 +18,13 @@ struct ChildResult {
 // Environment changes: a value sets the variable, a null entry (nullptr) removes it.
 using EnvChanges = std::map<std::string, const char*>;
 
-ChildResult run_child(const std::vector<std::string>& argv, const std::string& cwd,
-                      const EnvChanges& env);
-
 // A fresh, empty directory under the build tree, removed with its contents by the destructor.
 class TempDir {
  public:
   explicit TempDir(const std::string& name);
   ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
   const std::string& path() const { return path_; }
   std::string file(const std::string& name) const { return path_ + "/" + name; }
 
@@ -33,10 +32,32 @@ class TempDir {
   std::string path_;
 };
 
+// A program started in a child process; wait() collects it. With `as_user`, the child gives up the
+// capabilities that let root write into folders without write permission, so a read-only folder
+// is read-only to it whoever runs the tests.
+class Child {
+ public:
+  Child(const std::vector<std::string>& argv, const std::string& cwd, const EnvChanges& env,
+        bool as_user = false);
+  ~Child();
+  Child(const Child&) = delete;
+  Child& operator=(const Child&) = delete;
+  ChildResult wait();
+
+ private:
+  TempDir output_;
+  int pid_ = -1;
+};
+
+ChildResult run_child(const std::vector<std::string>& argv, const std::string& cwd,
+                      const EnvChanges& env);
+
 std::string read_file(const std::string& path);
 
-// The host program (VEK_HOST) headless on the virtual clock, without sound, from `cwd`, writing
-// its timeline trace to `trace`.
+// The command line of the host program (VEK_HOST) headless on the virtual clock, writing its
+// timeline trace to `trace`; run_headless runs it without sound from `cwd`.
+std::vector<std::string> headless_argv(const std::string& trace,
+                                       const std::vector<std::string>& extra = {});
 ChildResult run_headless(const std::string& cwd, const std::string& trace,
                          const std::vector<std::string>& extra = {});
 

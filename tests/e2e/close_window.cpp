@@ -4,7 +4,8 @@
 //   title: <the window's name>      once the window was found
 //   status: <exit status>           when the program ended by itself or after the request
 //   timeout: <what was still missing>
-// Used under xvfb-run, where no window manager runs, to close a real window the way a user does.
+// Used on a virtual X server of its own (cmake/with-xvfb), where no window manager runs, to close
+// a real window the way a user does.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -22,6 +23,11 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// Windows come and go while the tree is walked (SDL makes and destroys helper windows as it
+// starts): a request about one that has just gone fails with BadWindow, and Xlib's default handler
+// would end this program for it. Such a request simply finds nothing.
+int ignore_x_error(Display*, XErrorEvent*) { return 0; }
 
 // The first window below `parent` whose WM_NAME is `title`, or 0.
 Window find_window(Display* display, Window parent, const char* title) {
@@ -75,6 +81,7 @@ int main(int argc, char** argv) {
     std::printf("timeout: no X display\n");
     return 1;
   }
+  XSetErrorHandler(ignore_x_error);
   pid_t child = fork();
   if (child == 0) {
     execv(argv[3], argv + 3);

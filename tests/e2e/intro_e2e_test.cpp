@@ -2,12 +2,15 @@
 // device, the timeline read back from its trace; the fatal paths and their exit statuses.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
+#include <map>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -16,6 +19,7 @@
 
 namespace {
 
+using e2e::Child;
 using e2e::ChildResult;
 using e2e::Event;
 using e2e::read_trace;
@@ -86,28 +90,80 @@ void expect_complete_run(const std::vector<Event>& events) {
   EXPECT_GE(events.back().ms, find(events, "T7 end")->ms + 300);
 }
 
-TEST(Timeline, WaitsEndOnTheirRowsAndTheMusicFadesBeforeTheReturn) {
-  TempDir scratch("timeline");
-  ChildResult run = run_headless(kDataDir, scratch.file("trace"));
+// Names, sizes, times and modes of a folder and everything in it: creating and deleting a file in
+// the folder changes the folder's own modification time, so even a file written and removed again
+// shows.
+std::map<std::string, std::string> snapshot(const std::string& dir) {
+  std::map<std::string, std::string> entries;
+  auto describe = [](const std::string& path) {
+    struct stat st {};
+    if (lstat(path.c_str(), &st) != 0) return std::string("unreadable");
+    std::ostringstream text;
+    text << std::oct << st.st_mode << std::dec << " " << st.st_size << " " << st.st_mtim.tv_sec
+         << "." << st.st_mtim.tv_nsec;
+    return text.str();
+  };
+  entries["."] = describe(dir);
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(dir))
+    entries[entry.path().string()] = describe(entry.path().string());
+  return entries;
+}
+
+// A folder with its own copy of the generated archive, as an installation has.
+void copy_archive(const TempDir& folder) {
+  std::filesystem::copy_file(kDataDir + "/vek.bin", folder.file("vek.bin"));
+}
+
+// Whole intros share nothing on disk: started at once from one folder, each plays the whole
+// timeline, and the folder is left exactly as it was.
+TEST(Timeline, FourRunsAtOnceFromOneFolderEachPlayItAllAndLeaveTheFolderAsFound) {
+  TempDir folder("shared"), traces("traces");
+  copy_archive(folder);
+  const auto before = snapshot(folder.path());
+  std::vector<std::unique_ptr<Child>> runs;
+  for (int i = 0; i < 4; ++i)
+    runs.push_back(std::make_unique<Child>(
+        e2e::headless_argv(traces.file("trace" + std::to_string(i))), folder.path(),
+        EnvChanges{{"VEK_AUDIO", "none"}}));
+  for (int i = 0; i < 4; ++i) {
+    SCOPED_TRACE("run " + std::to_string(i));
+    ChildResult run = runs[i]->wait();
+    ASSERT_EQ(run.status, 0) << run.err;
+    expect_complete_run(read_trace(traces.file("trace" + std::to_string(i))));
+  }
+  EXPECT_EQ(snapshot(folder.path()), before);
+}
+
+// An installation under /usr/share cannot be written to by its users.
+TEST(Timeline, ARunFromAReadOnlyFolderPlaysToTheEnd) {
+  TempDir folder("read-only"), scratch("read-only-trace");
+  copy_archive(folder);
+  ASSERT_EQ(chmod(folder.path().c_str(), 0555), 0);
+  ChildResult run = Child(e2e::headless_argv(scratch.file("trace")), folder.path(),
+                          {{"VEK_AUDIO", "none"}}, true)
+                        .wait();
+  chmod(folder.path().c_str(), 0755);
   ASSERT_EQ(run.status, 0) << run.err;
   expect_complete_run(read_trace(scratch.file("trace")));
 }
 
-TEST(Timeline, KeyDuringTheLogoSkipsToTheFinalFade) {
-  TempDir scratch("abort");
-  ChildResult run = run_headless(kDataDir, scratch.file("trace"), {"--keys", "2000:27"});
+// The wait before the hut does not look at the keyboard: a key pressed during it stays queued, the
+// wait still ends on order 7, row 55 (row 503, at 54202.6 ms), and the hut scene then ends before
+// its first frame.
+TEST(Timeline, AKeyDuringTheWaitBeforeTheHutEndsTheHutAtItsFirstFrame) {
+  TempDir scratch("key-in-wait");
+  ChildResult run = run_headless(kDataDir, scratch.file("trace"), {"--keys", "53000:27"});
   ASSERT_EQ(run.status, 0) << run.err;
-
   std::vector<Event> events = read_trace(scratch.file("trace"));
-  const std::vector<std::string> expected = {"T1 start", "T1 end", "T7 start", "T7 end",
-                                             "fade end"};
-  EXPECT_EQ(step_events(events), expected);
-  const Event* logo_end = find(events, "T1 end");
-  ASSERT_TRUE(logo_end);
-  // The logo finishes the frame in which it saw the key (50 ms frames).
-  EXPECT_GE(logo_end->ms, 2000u);
-  EXPECT_LT(logo_end->ms, 2000u + 2 * 50);
-  EXPECT_LT(logo_end->position, 0x10028u);
+  const Event* wait_start = find(events, "T5 start");
+  const Event* wait_end = find(events, "T5 end");
+  const Event* hut_end = find(events, "scene end hut2.3ds 0 key");
+  ASSERT_TRUE(wait_start && wait_end && hut_end);
+  EXPECT_LT(wait_start->ms, 53000u);
+  EXPECT_EQ(wait_end->ms, 54203u);
+  EXPECT_EQ(wait_end->position, 0x70037u);
+  EXPECT_EQ(hut_end->ms, wait_end->ms);
+  EXPECT_EQ(step_events(events).back(), "fade end");
 }
 
 TEST(FatalPaths, MissingOrBrokenArchiveEndsWithStatus1BeforeAnyWindow) {
@@ -152,12 +208,12 @@ TEST(FatalPaths, NoDisplayBackEndEndsWithStatus1) {
 }
 
 TEST(Window, CarriesTheTitleAndClosingItEndsTheRunWithStatus0) {
-  // A real SDL window on a virtual X server, on the real clock so the run is still going when the
-  // window is closed. The X and D-Bus libraries keep allocations until exit, some in modules
+  // A real SDL window on a virtual X server of its own, on the real clock so the run is still going
+  // when the window is closed. The X and D-Bus libraries keep allocations until exit, some in modules
   // already unloaded, so leak checking is left to the headless runs.
   ChildResult run = e2e::run_child(
-      {"/usr/bin/xvfb-run", "-a", "-s", "-screen 0 640x480x24", VEK_CLOSE_WINDOW,
-       "KARST 3DEngine v2", "60", kHost},
+      {VEK_WITH_XVFB, "-screen", "0", "640x480x24", "--", VEK_CLOSE_WINDOW, "KARST 3DEngine v2",
+       "60", kHost},
       kDataDir,
       {{"VEK_CONSOLE", nullptr}, {"VEK_CLOCK", nullptr}, {"SDL_VIDEODRIVER", nullptr},
        {"VEK_AUDIO", "none"}, {"ASAN_OPTIONS", "detect_leaks=0:abort_on_error=1"}});
@@ -211,7 +267,7 @@ TEST(Host, RejectsBadInvocationsWithItsOwnStatuses) {
   ChildResult help = e2e::run_child({kHost, "--help"}, kDataDir, {});
   EXPECT_EQ(help.status, 0);
   for (const char* option : {"--headless", "--capture", "--fullscreen", "--virtual-clock", "--keys",
-                             "--trace", "--library", "--help"})
+                             "--trace", "--data", "--library", "--help"})
     EXPECT_NE(help.out.find(option), std::string::npos) << option;
 
   ChildResult unknown = e2e::run_child({kHost, "--bogus"}, kDataDir, {});
@@ -224,6 +280,53 @@ TEST(Host, RejectsBadInvocationsWithItsOwnStatuses) {
       e2e::run_child({kHost, "--library", kDataDir + "/no-such-library.so"}, kDataDir, {});
   EXPECT_EQ(no_library.status, 3);
   EXPECT_NE(no_library.err.find("no-such-library.so"), std::string::npos) << no_library.err;
+
+  TempDir empty("no-data");
+  ChildResult no_data = e2e::run_child({kHost, "--data", empty.path()}, kDataDir, {});
+  EXPECT_EQ(no_data.status, 1);
+  EXPECT_NE(no_data.err.find("--data " + empty.path() + ": no vek.bin"), std::string::npos)
+      << no_data.err;
+}
+
+// The host runs in the folder of vek.bin: the current folder's, else the one beside the host, else
+// the one --data names; paths on its command line still mean what they meant where it started.
+TEST(Host, FindsItsDataInTheCurrentFolderBesideItselfOrWhereDataSays) {
+  TempDir installed("beside"), elsewhere("elsewhere");
+  for (const std::string& file : {kHost, std::string(VEK_LIBRARY), kDataDir + "/vek.bin"})
+    std::filesystem::copy_file(file, installed.file(std::filesystem::path(file).filename()));
+  const std::string host_copy = installed.file("vekintro");
+  const std::vector<std::string> quick = {"--headless", "--virtual-clock", "--keys", "100:27",
+                                          "--trace", "trace"};
+  auto played = [&](const ChildResult& run) {
+    EXPECT_EQ(run.status, 0) << run.err;
+    const std::vector<Event> events = read_trace(elsewhere.file("trace"));
+    EXPECT_FALSE(events.empty() || events.back().name != "fade end");
+    std::filesystem::remove(elsewhere.file("trace"));
+  };
+  {
+    SCOPED_TRACE("beside the host");
+    std::vector<std::string> argv = {host_copy};
+    argv.insert(argv.end(), quick.begin(), quick.end());
+    played(e2e::run_child(argv, elsewhere.path(), {{"VEK_AUDIO", "none"}}));
+  }
+  {
+    SCOPED_TRACE("--data");
+    std::vector<std::string> argv = {kHost, "--data", kDataDir};
+    argv.insert(argv.end(), quick.begin(), quick.end());
+    played(e2e::run_child(argv, elsewhere.path(), {{"VEK_AUDIO", "none"}}));
+  }
+  {
+    SCOPED_TRACE("the current folder comes first: its vek.bin is not an archive");
+    std::FILE* broken = std::fopen(elsewhere.file("vek.bin").c_str(), "wb");
+    ASSERT_TRUE(broken);
+    std::fputs("DAT", broken);
+    std::fclose(broken);
+    std::vector<std::string> argv = {host_copy};
+    argv.insert(argv.end(), quick.begin(), quick.end());
+    ChildResult run = e2e::run_child(argv, elsewhere.path(), {{"VEK_AUDIO", "none"}});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("I need file 'VEK.BIN'"), std::string::npos) << run.err;
+  }
 }
 
 }  // namespace

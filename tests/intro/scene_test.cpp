@@ -19,14 +19,13 @@
 #include "render/lights.h"
 #include "render/textures.h"
 #include "scene/kf.h"
+#include "tests/intro/seams.h"
 #include "tests/scene/chunk_builder.h"
 
 namespace {
 
 using scene_test::Bytes;
 using scene_test::chunk;
-
-constexpr char kTempFile[] = "$$qzt$$.tmp";
 
 // An uncompressed 32-bit TGA of one colour, top row first.
 std::vector<uint8_t> tga(int width, int height, uint32_t argb) {
@@ -78,8 +77,8 @@ std::vector<uint8_t> wall_scene(const std::string& camera, uint32_t start, uint3
   return scene_test::file_3ds(world, 3, motion).data;
 }
 
-// Each test works in a folder of its own: the scenes' temporary file is written to the current
-// directory, and the library's archive is pointed at the folder's vek.bin.
+// Each test works in a folder of its own, with the library's archive pointed at the folder's
+// vek.bin; the set-up must leave nothing else there.
 class SceneTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -109,8 +108,9 @@ class SceneTest : public ::testing::Test {
   }
 
   // Opens a headless console (keys from VEK_KEYS as it is now) and two frame surfaces, starts the
-  // clock at 0, sets the scene's settings and runs it.
-  void run(const char* member, bool hut, const display::Rect& area) {
+  // clock at 0, sets the scene's settings and runs it; with `refuse_lock` the first frame surface
+  // will not lock.
+  void run(const char* member, bool hut, const display::Rect& area, bool refuse_lock = false) {
     platform::clock_reset();
     display::Console console;
     ASSERT_TRUE(console.open(320, 200, display::FUZZY32));
@@ -119,13 +119,22 @@ class SceneTest : public ::testing::Test {
     display::Surface second(&console.impl(), 320, 200, argb, display::MEMORY_SYSTEM);
     intro::current_surface = &first;
     intro::previous_surface = &second;
+    if (refuse_lock) seams::refused_lock = &first;
     hut ? intro::SetHutSettings() : intro::SetTrainSettings();
     render::ResetDrawStats();
     intro::intro_abort = 0;
     presented_before_ = display::headless::last_frame().count;
     intro::RunScene(console, member, area);
     presented_ = display::headless::last_frame().count - presented_before_;
+    seams::reset();
     console.close();
+  }
+
+  std::vector<std::string> folder_files() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder_))
+      names.push_back(entry.path().filename().string());
+    return names;
   }
 
   std::string folder_;
@@ -148,7 +157,7 @@ TEST_F(SceneTest, PlaysEachFrameOfTheRangeOncePerPeriodAndShowsOnlyTheArea) {
     EXPECT_EQ(platform::clock_ms(), 100u * 30);
     EXPECT_GT(render::drawStats.faces[render::KIND_FLAT][render::MODE_TEXTURED], 0);
     EXPECT_EQ(intro::intro_abort, 0);
-    EXPECT_FALSE(std::filesystem::exists(kTempFile));
+    EXPECT_EQ(folder_files(), std::vector<std::string>{"vek.bin"});
     // Released: the light table and the library hold nothing of the freed scene.
     scene::Camera* camera = nullptr;
     scene::kf_current_camera(&camera);
@@ -190,7 +199,7 @@ TEST_F(SceneTest, KeysEmptyRangesAndMissingMembersEndThePlayback) {
     run("wall.3ds", true, intro::hut_area);
     EXPECT_EQ(presented_, c.frames);
     EXPECT_EQ(intro::intro_abort, c.abort);
-    EXPECT_FALSE(std::filesystem::exists(kTempFile));
+    EXPECT_EQ(folder_files(), std::vector<std::string>{"vek.bin"});
     scene::Camera* camera = nullptr;
     scene::kf_current_camera(&camera);
     EXPECT_EQ(camera, nullptr);
@@ -202,33 +211,39 @@ TEST_F(SceneTest, KeysEmptyRangesAndMissingMembersEndThePlayback) {
   EXPECT_EQ(intro::intro_abort, 0);
 }
 
-// A scene that cannot be set up ends the process with status 1; with VEK_VERBOSE=1 the reason is
-// on standard error. The temporary file is not left behind.
-TEST_F(SceneTest, SetUpFailuresEndTheProcessWithStatusOne) {
+// A scene that cannot be set up or drawn ends the process with status 1; with VEK_VERBOSE=1 the
+// reason of a set-up failure is on standard error.
+TEST_F(SceneTest, SetUpAndDrawingFailuresEndTheProcessWithStatusOne) {
   setenv("VEK_VERBOSE", "1", 1);
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   std::vector<uint8_t> corrupted = wall_scene("Cam", 0, 10);
   corrupted.resize(corrupted.size() / 2);
   std::vector<uint8_t> bad_length = wall_scene("Cam", 0, 10);
   bad_length[2] = 0xFF;  // the main chunk claims more bytes than the file has
+  enum Fault { kNone, kNoSortTable, kFrameWillNotLock };
   const struct {
     const char* what;
     std::vector<uint8_t> bytes;
-    const char* member;
+    Fault fault;
     const char* message;
   } cases[] = {
-      {"truncated", corrupted, "wall.3ds", "error\\(after\\)"},
-      {"bad chunk length", bad_length, "wall.3ds", "error\\(after\\)"},
-      {"camera named Camera01", wall_scene("Camera01", 0, 10), "wall.3ds",
+      {"truncated", corrupted, kNone, "error\\(after\\)"},
+      {"bad chunk length", bad_length, kNone, "error\\(after\\)"},
+      {"camera named Camera01", wall_scene("Camera01", 0, 10), kNone,
        "No camera object found\\('Camera01' or 'Cam'\\)!"},
-      {"texture missing", wall_scene("Cam", 0, 10, "snow.tga"), "wall.3ds",
-       "textures loading failed!"},
+      {"texture missing", wall_scene("Cam", 0, 10, "snow.tga"), kNone, "textures loading failed!"},
+      {"no sort table", wall_scene("Cam", 0, 10), kNoSortTable, ""},
+      {"frame will not lock", wall_scene("Cam", 0, 10), kFrameWillNotLock,
+       "display error: could not lock surface"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     archive_with("wall.3ds", c.bytes);
-    EXPECT_EXIT(run(c.member, true, intro::hut_area), testing::ExitedWithCode(1), c.message);
-    EXPECT_FALSE(std::filesystem::exists(kTempFile));
+    seams::no_sort_table = c.fault == kNoSortTable;
+    EXPECT_EXIT(run("wall.3ds", true, intro::hut_area, c.fault == kFrameWillNotLock),
+                testing::ExitedWithCode(1), c.message);
+    seams::reset();
+    EXPECT_EQ(folder_files(), std::vector<std::string>{"vek.bin"});
   }
 }
 

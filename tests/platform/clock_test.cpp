@@ -50,6 +50,21 @@ TEST_F(VirtualClock, OtherThreadsWaitForTheOwner) {
   EXPECT_GE(platform::clock_ms(), 20u);
 }
 
+// The real clock's waits sleep most of the way; whatever the sleeps overrun or fall short by, a wait
+// never returns before its deadline.
+TEST(RealClock, WaitsNeverReturnBeforeTheirDeadline) {
+  unsetenv("VEK_CLOCK");
+  platform::clock_reset();
+  ASSERT_FALSE(platform::clock_is_virtual());
+  for (uint32_t ahead : {0u, 1u, 2u, 3u, 7u, 25u}) {
+    const uint32_t deadline = platform::clock_ms() + ahead;
+    platform::wait_until(deadline);
+    EXPECT_GE(static_cast<int32_t>(platform::clock_ms() - deadline), 0) << ahead << " ms ahead";
+  }
+  setenv("VEK_CLOCK", "virtual", 1);
+  platform::clock_reset();
+}
+
 TEST(Resources, FoundByTypeAndNameWithoutRegardToCase) {
   static const unsigned char bytes[] = {1, 2, 3};
   static platform::ResourceRegistration reg("RT_RCDATA", "TEST.BIN", bytes, sizeof bytes);
