@@ -142,16 +142,17 @@ TEST(Scenes, ReadByOurLibraryWithCameraAndRange) {
   }
 }
 
-TEST(Scenes, TrainEndsJustBeforeThePictureScreen) {
+TEST(Scenes, TrainLeavesThePresentPictureTimeToFadeInBeforeOrder6) {
   // The train starts at order 1 row 55, or when the logo's 36-frame fade-out that begins at order
-  // 1 row 40 is over if that is later; the picture screen must take over before order 6 row 0.
-  // A row lasts 5 ticks x 2.5 / 116 s, a logo frame 50 ms, a scene frame 30 ms.
+  // 1 row 40 is over if that is later; the present picture's 64-frame fade-in must be over before
+  // order 6 row 0, and its hold should not drag on for long.
+  // A row lasts 5 ticks x 2.5 / 116 s, a picture frame 50 ms, a scene frame 30 ms.
   const double row_s = 5 * 2.5 / 116;
   const double start_s = std::max((1 * 64 + 55) * row_s, (1 * 64 + 40) * row_s + 36 * 0.050);
   const double limit_s = (6 * 64) * row_s;
-  const double end_s = start_s + assets::kTrainFrames * 0.030;
-  EXPECT_LT(end_s, limit_s);
-  EXPECT_GT(end_s, limit_s - 1.0);
+  const double faded_in_s = start_s + assets::kTrainFrames * 0.030 + 64 * 0.050;
+  EXPECT_LT(faded_in_s, limit_s);
+  EXPECT_GT(faded_in_s, limit_s - 1.0);
   EXPECT_NEAR(assets::kHutFrames * 0.030, 25.0, 0.5);
 }
 
