@@ -12,8 +12,6 @@ namespace {
 using Row = std::vector<uint32_t>;
 using effects::COLOUR_KEY;
 
-// ---- Expected results, one byte at a time -------------------------------------------------------
-
 uint8_t byte_of(uint32_t pixel, int i) { return static_cast<uint8_t>(pixel >> (8 * i)); }
 
 template <typename PerByte>
@@ -39,8 +37,6 @@ uint32_t expect_crossfade(uint32_t p, uint32_t b, int wb, int wp) {
   });
 }
 
-// ---- Inputs -------------------------------------------------------------------------------------
-
 // Random pixels with keyed ones, black, white and near-key values mixed in.
 Row random_row(std::mt19937& rng, int n) {
   const uint32_t specials[] = {COLOUR_KEY, 0, 0xFFFFFFFF, 0x01FF00FF, 0x00FF00FE, 0xFF000000};
@@ -51,39 +47,6 @@ Row random_row(std::mt19937& rng, int n) {
 
 // Row lengths around the four-pixel blocks; odd ones leave their last pixel alone.
 const int kLengths[] = {1, 2, 3, 4, 6, 7, 8, 86, 318, 319, 320};
-
-// ---- Row operations -----------------------------------------------------------------------------
-
-TEST(RowOperations, KnownValues) {
-  for (const effects::RowOperations* set : effects::row_operation_sets()) {
-    const effects::RowOperations& ops = *set;
-    SCOPED_TRACE(ops.name);
-    Row white(4, 0xFFFFFFFF), out(4, 0);
-    ops.fade_sub_level(252, 4, white.data(), out.data());
-    EXPECT_EQ(out, Row(4, 0xFF030303));
-    Row mixed = {0x12345678, 0x80FF0001, 0, 0xFFFFFFFF};
-    ops.fade_sub_level(0, 4, mixed.data(), out.data());
-    EXPECT_EQ(out, mixed);
-
-    Row row = {0x80FFFFFF, 0x00FF10FF, 0xFF0E0F10, 0x7F000000};
-    for (int i = 0; i < 17; ++i) ops.fade_sub_15(4, row.data());
-    EXPECT_EQ(row, (Row{0x80000000, 0x00000000, 0xFF000000, 0x7F000000}));
-
-    Row source = {0x01FF00FF, 0x00FF00FE, COLOUR_KEY, 0x00FF00FF}, dest(4, 0x11111111);
-    ops.blit_keyed(4, source.data(), dest.data());
-    EXPECT_EQ(dest, (Row{0x01FF00FF, 0x00FF00FE, 0x11111111, 0x11111111}));
-
-    // The weighted sum saturates at 65535 before the shift.
-    const int32_t wb = 255, wp = 3;
-    Row picture = {0x00FFFFFF, 0x00FFFFFF}, background = {0x00FFFFFF, 0x00FFFFFF};
-    ops.crossfade_keyed(picture.data(), background.data(), background.data(), 2, &wb, &wp);
-    EXPECT_EQ(background, Row(2, 0x00FFFFFF));
-
-    Row a = {0xFFFFFFFF, 0x01010101}, b = {0x01030507, 0x01010101};
-    ops.blend_average(a.data(), b.data(), 2);
-    EXPECT_EQ(b, (Row{0x7F808182, 0}));
-  }
-}
 
 TEST(RowOperations, RandomRowsMatchPerByteFormulas) {
   std::mt19937 rng(20261206);
@@ -117,8 +80,6 @@ TEST(RowOperations, RandomRowsMatchPerByteFormulas) {
     }
   }
 }
-
-// ---- Span fillers -------------------------------------------------------------------------------
 
 // Texel (u, v) of the strip-tiled texture, addressed without the packing helpers.
 uint32_t texel(const Row& texture, uint32_t u, uint32_t v) {

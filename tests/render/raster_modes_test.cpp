@@ -151,12 +151,6 @@ TEST(RasterModes, GouraudRampIsTheIntegerIntensity) {
     for (int x = 0; x <= last; ++x) ASSERT_EQ(frame.at(x, y), uint32_t(x) * 0x010101u) << x << "," << y;
     ASSERT_EQ(frame.at(last + 1, y), kUntouched) << y;
   }
-  // A ramp down the left edge with a slight slope across: each row one level brighter, reached
-  // through the edge stepping and the sub-pixel pre-step from x = 10.3 to column 11.
-  Frame ramp;
-  render::ColourVertex w[3] = {{10.3f, 0, 0.5f, 0, 0}, {10.3f, 150, 150.5f, 0, 0}, {300.7f, 0.5f, 0.5f, 0, 0}};
-  render::DrawGouraud(w);
-  for (int y = 1; y < 140; ++y) EXPECT_EQ(ramp.at(11, y), uint32_t(y) * 0x010101u) << y;
 }
 
 // Every pixel of a gouraud face is the grey of the intensity interpolated exactly at its centre,

@@ -362,8 +362,6 @@ TEST_F(Textures, CoordinatesAreMirroredScaledAndFlippedOnceWhateverThePreparatio
 
 TEST_F(Textures, ShadingConversionsAndVertexIntensities) {
   Pack({{"snow.tga", Tga8(256, 256, {0xFFFFFF}, [](int, int) { return 0; })}});
-  Material* phong =
-      AddMaterial("Shiny", scene::SHADING_PHONG, "snow.tga", 0, nullptr, scene::MATERIAL_TWOSIDED);
   Material* plain =
       AddMaterial("Plain", scene::SHADING_FLAT, nullptr, 0, nullptr, scene::MATERIAL_TWOSIDED);
   Material* snow =
@@ -376,15 +374,12 @@ TEST_F(Textures, ShadingConversionsAndVertexIntensities) {
   render::maxCompat = render::constantGouraud = 1;
   std::string messages;
   ASSERT_EQ(Load(messages), 1) << messages;
-  EXPECT_EQ(phong->shading, scene::SHADING_GOURAUD);
-  EXPECT_EQ(phong->flags, 0u);
   EXPECT_EQ(plain->shading, render::SHADING_CONSTANT_GOURAUD);
   EXPECT_EQ(plain->texture_map.texture, nullptr);
   EXPECT_EQ(snow->shading, render::SHADING_CONSTANT_GOURAUD);
   EXPECT_EQ(snow->texture_map.texture_bits, 8);
-  const float plain_expected[] = {255.0f, 191.25f,
-                                  255.0f};             // both lights, one at half, one out of range
-  const float snow_expected[] = {62.0f, 31.0f, 0.0f};  // one at its outer range, and none
+  // Both lights, one at half, one out of range; one at its outer range, and none.
+  const float plain_expected[] = {255.0f, 191.25f, 255.0f}, snow_expected[] = {62.0f, 31.0f, 0.0f};
   for (int i = 0; i < 3; ++i) {
     EXPECT_FLOAT_EQ(a->vertices[i].intensity, plain_expected[i]) << i;
     EXPECT_FLOAT_EQ(b->vertices[i].intensity, snow_expected[i]) << i;
