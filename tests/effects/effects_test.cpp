@@ -137,31 +137,4 @@ TEST(SpanFillers, RandomSpansMatchPerByteFormulas) {
   }
 }
 
-TEST(SpanFillers, KnownValuesAndWrap) {
-  // A texture whose texel tells its own column and row.
-  Row texture(effects::kTextureTexels);
-  for (uint32_t v = 0; v < 256; ++v) {
-    for (uint32_t u = 0; u < 256; ++u) texture[(u % 8) + 8 * v + 2048 * (u / 8)] = u << 8 | v;
-  }
-  // Half-weight blend with a black destination halves the texel; the walk crosses u = 255.x
-  // to column 0, then v = 255.x to row 0.
-  effects::span_u_step = effects::pack_u_step(0x10000);
-  effects::span_v_step = effects::pack_v_step(0);
-  auto half = [](uint32_t t) { return (t & 0xFEFEFEFE) >> 1; };
-  Row row(3, 0);
-  effects::span_tex_average(0x00FE8000, 0x00FF8000, 3, texture.data(), row.data());
-  EXPECT_EQ(row, (Row{half(254u << 8 | 255), half(255u << 8 | 255), half(0u << 8 | 255)}));
-  effects::span_u_step = effects::pack_u_step(0);
-  effects::span_v_step = effects::pack_v_step(-0x10000);
-  row.assign(3, 0);
-  effects::span_tex_average(0x00078000, 0x00018000, 3, texture.data(), row.data());
-  EXPECT_EQ(row, (Row{half(7u << 8 | 1), half(7u << 8 | 0), half(7u << 8 | 255)}));
-
-  // Alpha 255 shows the destination, one step darker: 255 becomes 254.
-  Row clear(effects::kTextureTexels, 0xFF123456);
-  Row white(1, 0xFFFFFFFF);
-  effects::span_tex_alpha(0, 0, 1, clear.data(), white.data());
-  EXPECT_EQ(white[0], 0xFEFEFEFEu);
-}
-
 }  // namespace

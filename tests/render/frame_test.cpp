@@ -410,8 +410,6 @@ TEST(RenderFrame, EachMaterialDrawsThroughItsRasterizer) {
       {"flat without texture", FLAT, nullptr, 0, straight, 0, kBackground, kNone, kNone},
       {"phong", scene::SHADING_PHONG, tex, 0, tilted, 0, phong, render::KIND_PHONG,
        render::MODE_TEXTURED},
-      {"phong half", scene::SHADING_PHONG, tex, 1, tilted, 0, half(phong), render::KIND_PHONG,
-       render::MODE_HALF},
       {"metal", scene::SHADING_METAL, nullptr, 0, bent, 0, previous[145 * kWidth + 197],
        render::KIND_METAL, render::MODE_ENVIRONMENT,
        [&](scene::Material*) { render::previousFrame = previous.data(); }},

@@ -186,18 +186,6 @@ TEST(Optimizer, AmbientColourIsTakenOnlyWithTint) {
   render::ambientColour = {};
 }
 
-TEST(Optimizer, LoadOptionsAreOneBitPerSetting) {
-  int32_t* settings[] = {&render::loadOption0, &render::loadOption1, &render::loadOption2,
-                         &render::loadOption3, &render::loadOption4, &render::loadOption5,
-                         &render::loadOption6};
-  // Any value but zero sets the bit; the scenes' own options are the first four.
-  for (int i = -1; i < 8; ++i) {
-    for (int k = 0; k < 7; ++k) *settings[k] = i == 7 ? k < 4 : k == i ? (i % 2 ? -1 : 7) : 0;
-    EXPECT_EQ(render::BuildLoadOptions(), i < 0 ? 0u : i == 7 ? 15u : 1u << i) << i;
-  }
-  for (int32_t* s : settings) *s = 0;
-}
-
 TEST(TexturePreparation, OnlyMaxCompatTurnsTwoSidedPhongIntoGouraud) {
   render::fakeTextures = 1;  // the textures named are missing: dull ones stand in
   for (int32_t compat : {0, 1}) {
