@@ -102,6 +102,7 @@ TEST(ProjectScene, VerticesAndFlarePositions) {
       {{0, 107.5f, 100}, 160, -7.5f, 1},   {{0, 108, 100}, 160, -8, 0},
       {{0, -106.5f, 100}, 160, 206.5f, 1}, {{0, -107, 100}, 160, 207, 0},
       {{kNaN, 0, 100}, kNaN, 100, 0},      {{0, 0, kInf}, 160, 100, 0},
+      {{0, 0, 1.0f}, 160, 100, 0},
   };
   for (const Flare& f : lights) {
     light->position = {f.camera.x + 10, f.camera.y, f.camera.z};
