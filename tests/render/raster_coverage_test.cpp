@@ -95,11 +95,14 @@ TEST(RasterCoverage, FillerAgreesWithExactReferenceOnRandomTriangles) {
 }
 
 // Top corner, lower left, lower right: counter-clockwise as seen on screen, drawn; the reverse not.
+// Drawn from the left clip line on.
 TEST(RasterCoverage, OnlyTheCounterClockwiseWindingIsDrawn) {
-  Frame frame;
-  const Point drawn[3] = {{40, 10}, {10, 90}, {100, 90}};
+  Frame frame(10, 10, 310, 190);
+  const Point drawn[3] = {{10, 10}, {10, 90}, {100, 90}};
   DrawFlat(drawn);
   EXPECT_GT(frame.Written(), 3000);
+  EXPECT_NE(frame.at(10, 60), kUntouched);
+  EXPECT_EQ(frame.at(9, 60), kUntouched);
   frame.Fill(kUntouched);
   const Point reversed[3] = {drawn[0], drawn[2], drawn[1]};
   DrawFlat(reversed);
@@ -170,21 +173,6 @@ TEST(RasterCoverage, SharedEdgesAreDrawnOnceWithoutGaps) {
   }
 }
 
-TEST(RasterCoverage, TrianglesOnTheClipLines) {
-  // A triangle lying on the right clip line from outside: its span pixels end before the line.
-  Frame frame(10, 10, 310, 190);
-  Point on_line[3] = {{310, 50}, {330, 60}, {310, 70}};
-  FrontFacing(on_line);
-  DrawFlat(on_line);
-  EXPECT_EQ(frame.Written(), 0);
-  // The same on the left clip line from inside is drawn from the line on.
-  Point from_left[3] = {{10, 50}, {30, 60}, {10, 70}};
-  FrontFacing(from_left);
-  DrawFlat(from_left);
-  EXPECT_NE(frame.at(10, 60), kUntouched);
-  EXPECT_EQ(frame.at(9, 60), kUntouched);
-}
-
 TEST(RasterCoverage, DegenerateAndRejectedTrianglesWriteNothing) {
   const float inf = std::numeric_limits<float>::infinity();
   const float nan = std::numeric_limits<float>::quiet_NaN();
@@ -199,9 +187,10 @@ TEST(RasterCoverage, DegenerateAndRejectedTrianglesWriteNothing) {
       {"no column", {{10.2f, 10}, {10.9f, 100}, {10.5f, 150}}},
       {"infinite", {{10, 10}, {inf, 100}, {100, 150}}},
       {"not a number", {{10, 10}, {200, nan}, {100, 150}}},
+      {"on the right clip line, outside", {{310, 50}, {330, 60}, {310, 70}}},
   };
   for (const Case& c : cases) {
-    Frame frame;
+    Frame frame(10, 10, 310, 190);
     Point p[3] = {c.p[0], c.p[1], c.p[2]};
     FrontFacing(p);
     DrawFlat(p);
