@@ -31,29 +31,22 @@ void write_file(const std::string& path, const Bytes& bytes) {
   std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
 
-// A binary PNM (P5 grey, P6 colour) with a maxval below 256, as the tools write them.
+// A binary PNM (P5 grey, P6 colour) of 8-bit samples, its header as the tools write it:
+// "P6\n<width> <height>\n255\n", without comments.
 struct Pnm {
-  int width = 0, height = 0, maxval = 0, channels = 0;
+  int width = 0, height = 0;
   Bytes samples;
 };
 
 Pnm read_pnm(const std::string& path) {
   const Bytes b = read_file(path);
+  const std::string head(b.begin(), b.begin() + std::min<size_t>(b.size(), 32));
   Pnm p;
-  size_t at = 2;
-  auto number = [&]() {
-    while (at < b.size() && (b[at] == ' ' || b[at] == '\n' || b[at] == '\t' || b[at] == '\r')) ++at;
-    int v = 0;
-    while (at < b.size() && b[at] >= '0' && b[at] <= '9') v = v * 10 + (b[at++] - '0');
-    return v;
-  };
-  if (b.size() < 2 || b[0] != 'P' || (b[1] != '5' && b[1] != '6')) return p;
-  p.channels = b[1] == '6' ? 3 : 1;
-  p.width = number();
-  p.height = number();
-  p.maxval = number();
-  ++at;
-  p.samples.assign(b.begin() + std::min(at, b.size()), b.end());
+  int at = 0;
+  if (std::sscanf(head.c_str(), "P%*c %d %d 255%n", &p.width, &p.height, &at) != 2 || !at ||
+      size_t(at) >= b.size())
+    return Pnm();
+  p.samples.assign(b.begin() + at + 1, b.end());
   return p;
 }
 
