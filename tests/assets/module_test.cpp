@@ -28,11 +28,8 @@ TEST(Module, LibxmpReadsTheStructure) {
   xmp_module_info info;
   xmp_get_module_info(ctx, &info);
   const xmp_module& m = *info.mod;
-  EXPECT_EQ(m.len, 9);
-  EXPECT_EQ(m.chn, 8);
-  EXPECT_EQ(m.pat, 8 + 1);  // libxmp appends an empty pattern of its own to every XM
-  EXPECT_EQ(m.spd, 5);
-  EXPECT_EQ(m.bpm, 116);
+  // Length, channels, patterns (libxmp appends an empty one to every XM), speed and tempo.
+  EXPECT_EQ((std::vector<int>{m.len, m.chn, m.pat, m.spd, m.bpm}), (std::vector<int>{9, 8, 8 + 1, 5, 116}));
   EXPECT_EQ(std::vector<int>(m.xxo, m.xxo + m.len), kOrders);
 
   // Every pattern sets speed and tempo on its first row; only the last one jumps, on its last row.

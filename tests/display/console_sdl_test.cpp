@@ -124,11 +124,8 @@ TEST(SdlPictureRect, FitsFourThreeCentred) {
   } cases[] = {{640, 480, {0, 0, 640, 480}}, {800, 480, {80, 0, 640, 480}},
                {640, 600, {0, 60, 640, 480}}, {321, 200, {27, 0, 266, 200}}};
   for (const Case& c : cases) {
-    SDL_Rect r = sdl::picture_rect(c.w, c.h);
-    EXPECT_EQ(r.x, c.picture.x) << c.w << "x" << c.h;
-    EXPECT_EQ(r.y, c.picture.y) << c.w << "x" << c.h;
-    EXPECT_EQ(r.w, c.picture.w) << c.w << "x" << c.h;
-    EXPECT_EQ(r.h, c.picture.h) << c.w << "x" << c.h;
+    const SDL_Rect r = sdl::picture_rect(c.w, c.h), e = c.picture;
+    EXPECT_EQ((std::vector<int>{r.x, r.y, r.w, r.h}), (std::vector<int>{e.x, e.y, e.w, e.h})) << c.w << "x" << c.h;
   }
 }
 
