@@ -14,7 +14,7 @@ using music_test::boxes;
 using music_test::Player;
 
 struct Wav {
-  uint32_t rate = 0, channels = 0, data_bytes = 0;
+  uint32_t rate = 0, channels = 0;
   std::vector<int16_t> samples;
 };
 
@@ -26,10 +26,12 @@ Wav read_wav(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::vector<uint8_t> b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   Wav w;
-  if (b.size() < 44 || std::string(b.begin(), b.begin() + 4) != "RIFF" || le32(b, 4) != b.size() - 8) return w;
+  // The RIFF and data sizes must match the file: a capture cut short reads as no capture.
+  if (b.size() < 44 || std::string(b.begin(), b.begin() + 4) != "RIFF" || le32(b, 4) != b.size() - 8 ||
+      le32(b, 40) != b.size() - 44)
+    return w;
   w.channels = b[22] | b[23] << 8;
   w.rate = le32(b, 24);
-  w.data_bytes = le32(b, 40);
   for (size_t i = 44; i + 1 < b.size(); i += 2) w.samples.push_back(int16_t(b[i] | b[i + 1] << 8));
   return w;
 }
