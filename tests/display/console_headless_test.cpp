@@ -226,13 +226,9 @@ TEST_F(HeadlessConsoleTest, VideoCaptureFeedsFramesAtTheirTimes) {
   std::vector<uint32_t> words;
   for (uint32_t word; input.read(reinterpret_cast<char*>(&word), 4);) words.push_back(word);
   const int repeats[] = {1, 4, 1};
-  size_t at = 0;
-  for (int i = 0; i < 3; ++i)
-    for (int n = 0; n < repeats[i] * 32; ++n, ++at) {
-      ASSERT_LT(at, words.size());
-      ASSERT_EQ(words[at], colours[i]) << "word " << at;
-    }
-  EXPECT_EQ(words.size(), at);
+  std::vector<uint32_t> expected;
+  for (int i = 0; i < 3; ++i) expected.insert(expected.end(), repeats[i] * 32, colours[i]);
+  EXPECT_EQ(words, expected);
 
   std::ifstream args_file(tool + ".args");
   std::string args((std::istreambuf_iterator<char>(args_file)), std::istreambuf_iterator<char>());
