@@ -142,7 +142,8 @@ TEST(DataArchive, ReadMemberCounts) {
   struct Case {
     uint32_t max;
     const char* expect;
-  } cases[] = {{0, "PRESENT-BYTES"}, {13, "PRESENT-BYTES"}, {1000, "PRESENT-BYTES"}, {7, "PRESENT"}, {1, "P"}};
+  } cases[] = {{0, "PRESENT-BYTES"}, {13, "PRESENT-BYTES"}, {1000, "PRESENT-BYTES"},
+               {7, "PRESENT"},       {1, "P"}};
   for (const Case& c : cases) {
     char buffer[32];
     std::memset(buffer, '#', sizeof buffer);

@@ -29,7 +29,8 @@ TEST(Module, LibxmpReadsTheStructure) {
   xmp_get_module_info(ctx, &info);
   const xmp_module& m = *info.mod;
   // Length, channels, patterns (libxmp appends an empty one to every XM), speed and tempo.
-  EXPECT_EQ((std::vector<int>{m.len, m.chn, m.pat, m.spd, m.bpm}), (std::vector<int>{9, 8, 8 + 1, 5, 116}));
+  EXPECT_EQ((std::vector<int>{m.len, m.chn, m.pat, m.spd, m.bpm}),
+            (std::vector<int>{9, 8, 8 + 1, 5, 116}));
   EXPECT_EQ(std::vector<int>(m.xxo, m.xxo + m.len), kOrders);
 
   // Every pattern sets speed and tempo on its first row; only the last one jumps, on its last row.

@@ -215,7 +215,8 @@ TEST(Scenes, ReadByOurLibraryAndByLib3ds) {
     for (float f = start; f < end; f += 10) {
       scene::kf_goto_frame(f);
       scene::kf_evaluate();
-      const scene::Vector d{camera->target.x - camera->position.x, camera->target.y - camera->position.y,
+      const scene::Vector d{camera->target.x - camera->position.x,
+                            camera->target.y - camera->position.y,
                             camera->target.z - camera->position.z};
       EXPECT_GT(d.x * d.x + d.y * d.y + d.z * d.z, 100.0f) << "frame " << f;
       if (f == start) first = camera->position;

@@ -69,9 +69,10 @@ TEST(XmWriter, LibxmpReadsBackWhatWasWritten) {
   const xmp_instrument& ins = m.xxi[0];
   EXPECT_STREQ(ins.name, "ramp");
   // Envelope points, sustain point, the second point, transpose and finetune.
-  EXPECT_EQ((Ints{ins.aei.npt, ins.aei.sus, ins.aei.data[2], ins.aei.data[3], ins.sub[0].xpo, ins.sub[0].fin}),
+  const xmp_subinstrument& sub = ins.sub[0];
+  EXPECT_EQ((Ints{ins.aei.npt, ins.aei.sus, ins.aei.data[2], ins.aei.data[3], sub.xpo, sub.fin}),
             (Ints{3, 1, 10, 32, 24, -16}));
-  const xmp_sample& s = m.xxs[ins.sub[0].sid];
+  const xmp_sample& s = m.xxs[sub.sid];
   EXPECT_EQ((Ints{s.len, s.lps, s.lpe}), (Ints{300, 100, 300}));
   ASSERT_TRUE(s.flg & XMP_SAMPLE_16BIT);
   const int16_t* pcm = reinterpret_cast<const int16_t*>(s.data);

@@ -64,8 +64,8 @@ struct Grab {
 
 Grab grab(unsigned long window) {
   Grab result;
-  const std::string ppm =
-      run("xwd -silent -id " + std::to_string(window) + " | convert xwd:- +set comment -depth 8 ppm:-");
+  const std::string ppm = run("xwd -silent -id " + std::to_string(window) +
+                              " | convert xwd:- +set comment -depth 8 ppm:-");
   // Without a comment ImageMagick writes the header as "P6\n<width> <height>\n255\n".
   int width = 0, height = 0, max = 0, offset = 0;
   if (std::sscanf(ppm.c_str(), "P6 %d %d %d%n", &width, &height, &max, &offset) != 3 || max != 255)
@@ -125,7 +125,8 @@ TEST(SdlPictureRect, FitsFourThreeCentred) {
                {640, 600, {0, 60, 640, 480}}, {321, 200, {27, 0, 266, 200}}};
   for (const Case& c : cases) {
     const SDL_Rect r = sdl::picture_rect(c.w, c.h), e = c.picture;
-    EXPECT_EQ((std::vector<int>{r.x, r.y, r.w, r.h}), (std::vector<int>{e.x, e.y, e.w, e.h})) << c.w << "x" << c.h;
+    EXPECT_EQ((std::vector<int>{r.x, r.y, r.w, r.h}), (std::vector<int>{e.x, e.y, e.w, e.h}))
+        << c.w << "x" << c.h;
   }
 }
 

@@ -191,7 +191,8 @@ class Tga : public ::testing::Test {
     bytes[5] = 1;
     add("map257.tga", bytes, 6, 1);  // 257 entries
     add("t2map.tga", t24, 1, 1);  // a true-colour picture claiming a colour map
-    add("t2depth8.tga", Bytes(t24.begin(), t24.begin() + 18 + kWidth * kHeight), 16, 8);  // of 8 bits
+    // True colour of 8 bits.
+    add("t2depth8.tga", Bytes(t24.begin(), t24.begin() + 18 + kWidth * kHeight), 16, 8);
     bytes.assign(small.begin(), small.begin() + 18 + small[0]);
     bytes.insert(bytes.end(), small.end() - kWidth * kHeight, small.end());
     add("nomap.tga", bytes, 1, 0);  // indices, a map described, but none present

@@ -27,8 +27,8 @@ Wav read_wav(const std::string& path) {
   std::vector<uint8_t> b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   Wav w;
   // The RIFF and data sizes must match the file: a capture cut short reads as no capture.
-  if (b.size() < 44 || std::string(b.begin(), b.begin() + 4) != "RIFF" || le32(b, 4) != b.size() - 8 ||
-      le32(b, 40) != b.size() - 44)
+  if (b.size() < 44 || std::string(b.begin(), b.begin() + 4) != "RIFF" ||
+      le32(b, 4) != b.size() - 8 || le32(b, 40) != b.size() - 44)
     return w;
   w.channels = b[22] | b[23] << 8;
   w.rate = le32(b, 24);
@@ -107,7 +107,8 @@ TEST_F(Player, FadeThreadSlidesToSilenceAndClearsTheFlagAtAFixedTime) {
     for (size_t f = start; f < end; ++f)
       for (int c = 0; c < 2; ++c) {
         const int64_t heard = with_module ? plain.samples[2 * f + c] : 0;
-        ASSERT_EQ(w.samples[2 * f + c], heard * int64_t(end - f) / int64_t(end - start)) << "frame " << f;
+        const int64_t left = int64_t(end - f), length = int64_t(end - start);
+        ASSERT_EQ(w.samples[2 * f + c], heard * left / length) << "frame " << f;
       }
   }
 }
