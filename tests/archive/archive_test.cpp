@@ -14,12 +14,9 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-void put_u16(Bytes& out, uint32_t v) {
-  out.push_back(static_cast<uint8_t>(v));
-  out.push_back(static_cast<uint8_t>(v >> 8));
-}
-void put_u32(Bytes& out, uint32_t v) {
-  for (int s = 0; s < 32; s += 8) out.push_back(static_cast<uint8_t>(v >> s));
+// Little-endian, as the archive stores its numbers.
+void put(Bytes& out, uint32_t v, int bytes) {
+  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(v >> 8 * i));
 }
 
 struct RawEntry {
@@ -39,16 +36,16 @@ struct RawArchive {
   Bytes build() const {
     Bytes out = data;
     size_t dir_start = out.size();
-    put_u16(out, count >= 0 ? count : static_cast<uint32_t>(entries.size()));
+    put(out, count >= 0 ? count : static_cast<uint32_t>(entries.size()), 2);
     for (const RawEntry& e : entries) {
       char name[13] = {};
       std::memcpy(name, e.name.data(), std::min<size_t>(e.name.size(), 13));
       out.insert(out.end(), name, name + 13);
-      put_u32(out, e.distance);
-      put_u32(out, e.size);
+      put(out, e.distance, 4);
+      put(out, e.size, 4);
     }
     uint32_t d = static_cast<uint32_t>(out.size() + 8 - dir_start);
-    put_u32(out, dir_distance >= 0 ? static_cast<uint32_t>(dir_distance) : d);
+    put(out, dir_distance >= 0 ? static_cast<uint32_t>(dir_distance) : d, 4);
     out.insert(out.end(), magic, magic + 4);
     return out;
   }
@@ -145,11 +142,8 @@ TEST(DataArchive, ReadMemberCounts) {
   struct Case {
     uint32_t max;
     const char* expect;
-  } cases[] = {{0, "PRESENT-BYTES"},
-               {13, "PRESENT-BYTES"},
-               {1000, "PRESENT-BYTES"},
-               {7, "PRESENT"},
-               {1, "P"}};
+  } cases[] = {{0, "PRESENT-BYTES"}, {13, "PRESENT-BYTES"}, {1000, "PRESENT-BYTES"},
+               {7, "PRESENT"},       {1, "P"}};
   for (const Case& c : cases) {
     char buffer[32];
     std::memset(buffer, '#', sizeof buffer);

@@ -28,11 +28,9 @@ TEST(Module, LibxmpReadsTheStructure) {
   xmp_module_info info;
   xmp_get_module_info(ctx, &info);
   const xmp_module& m = *info.mod;
-  EXPECT_EQ(m.len, 9);
-  EXPECT_EQ(m.chn, 8);
-  EXPECT_EQ(m.pat, 8 + 1);  // libxmp appends an empty pattern of its own to every XM
-  EXPECT_EQ(m.spd, 5);
-  EXPECT_EQ(m.bpm, 116);
+  // Length, channels, patterns (libxmp appends an empty one to every XM), speed and tempo.
+  EXPECT_EQ((std::vector<int>{m.len, m.chn, m.pat, m.spd, m.bpm}),
+            (std::vector<int>{9, 8, 8 + 1, 5, 116}));
   EXPECT_EQ(std::vector<int>(m.xxo, m.xxo + m.len), kOrders);
 
   // Every pattern sets speed and tempo on its first row; only the last one jumps, on its last row.
@@ -61,29 +59,19 @@ TEST(Module, LibxmpReadsTheStructure) {
   xmp_free_context(ctx);
 }
 
-TEST(Module, LibopenmptReadsTheStructure) {
-  std::vector<uint8_t> bytes = module_bytes();
-  openmpt::module mod(bytes);
-  EXPECT_EQ(mod.get_num_orders(), 9);
-  EXPECT_EQ(mod.get_num_channels(), 8);
-  EXPECT_EQ(mod.get_num_patterns(), 8);
-  EXPECT_EQ(mod.get_current_speed(), 5);
-  EXPECT_EQ(mod.get_current_tempo(), 116);
-  for (int o = 0; o < 9; ++o) EXPECT_EQ(mod.get_order_pattern(o), kOrders[o]);
-}
-
 // Rendered by libopenmpt in steps under a millisecond, every row change is timed to within one.
 // libopenmpt rounds a tick down to whole samples; at 46400 Hz a tick (2.5 s / 116) is exactly 1000
 // samples, so the rendering keeps the module's own timing instead of drifting by that rounding.
 TEST(Module, RowsKeepTheTimelineUntilTheJumpBack) {
   std::vector<uint8_t> bytes = module_bytes();
   openmpt::module mod(bytes);
+  ASSERT_EQ(mod.get_num_orders(), 9);
+  for (int o = 0; o < 9; ++o) EXPECT_EQ(mod.get_order_pattern(o), kOrders[o]);
   mod.set_repeat_count(-1);
   constexpr int kRate = 46400, kStep = 40;
   std::vector<float> buffer(2 * kStep);
   float peak = 0;
   int order = 0, row = 0, rows_seen = 0;
-  double last_change_ms = 0;
   struct Mark { int order, row; double seconds; bool seen; };
   Mark marks[] = {{1, 55, 12.82, false}, {6, 0, 41.38, false}, {7, 16, 50.00, false}, {7, 55, 54.20, false}};
   bool jumped_back = false;
@@ -94,11 +82,7 @@ TEST(Module, RowsKeepTheTimelineUntilTheJumpBack) {
     int o = mod.get_current_order(), r = mod.get_current_row();
     if (o == order && r == row) continue;
     // The change happened within the last step.
-    if (rows_seen > 0) {
-      EXPECT_NEAR(ms - last_change_ms, kRowMs, 1.0) << "order " << o << " row " << r;
-    }
     ++rows_seen;
-    last_change_ms = ms;
     EXPECT_NEAR(ms, (rows_seen * kRowMs), 1.0) << "order " << o << " row " << r;
     for (Mark& m : marks)
       if (m.order == o && m.row == r) {

@@ -49,43 +49,31 @@ TEST(XmWriter, LibxmpReadsBackWhatWasWritten) {
   xmp_module_info info;
   xmp_get_module_info(ctx, &info);
   const xmp_module& m = *info.mod;
+  using Ints = std::vector<int>;
   EXPECT_STREQ(m.name, "tiny");
-  EXPECT_EQ(m.len, 3);
-  EXPECT_EQ(m.rst, 1);
-  EXPECT_EQ(m.chn, 2);
-  EXPECT_EQ(m.spd, 3);
-  EXPECT_EQ(m.bpm, 140);
+  EXPECT_EQ((Ints{m.len, m.rst, m.chn, m.spd, m.bpm}), (Ints{3, 1, 2, 3, 140}));
   ASSERT_EQ(m.pat, 2 + 1);  // libxmp appends an empty pattern
   EXPECT_EQ(m.xxp[1]->rows, 17);
 
-  // libxmp counts notes from C-0 = 13 and keeps the volume column as volume + 1.
-  const xmp_event& first = m.xxt[m.xxp[0]->index[0]]->event[0];
-  EXPECT_EQ(first.note, kNoteC4 + 12);
-  EXPECT_EQ(first.ins, 1);
-  EXPECT_EQ(first.vol, 41);
-  const xmp_event& off = m.xxt[m.xxp[0]->index[1]]->event[1];
-  EXPECT_EQ(off.note, XMP_KEY_OFF);
-  EXPECT_EQ(off.fxt, 0x0F);
-  EXPECT_EQ(off.fxp, 0x80);
-  const xmp_event& last = m.xxt[m.xxp[1]->index[1]]->event[16];
-  EXPECT_EQ(last.note, 96 + 12);
-  EXPECT_EQ(last.vol, 65);  // volumes above 64 are written as 64
-  EXPECT_EQ(last.fxt, 0x0B);
-  EXPECT_EQ(last.fxp, 2);
+  // Note, instrument, volume, effect and parameter. libxmp counts notes from C-0 = 13 and keeps the
+  // volume column as volume + 1; volumes above 64 are written as 64.
+  auto event = [&](int pattern, int channel, int row) {
+    const xmp_event& e = m.xxt[m.xxp[pattern]->index[channel]]->event[row];
+    return Ints{e.note, e.ins, e.vol, e.fxt, e.fxp};
+  };
+  EXPECT_EQ(event(0, 0, 0), (Ints{kNoteC4 + 12, 1, 41, 0, 0}));
+  EXPECT_EQ(event(0, 1, 1), (Ints{XMP_KEY_OFF, 0, 0, 0x0F, 0x80}));
+  EXPECT_EQ(event(1, 1, 16), (Ints{96 + 12, 1, 65, 0x0B, 2}));
 
   ASSERT_EQ(m.ins, 1);
   const xmp_instrument& ins = m.xxi[0];
   EXPECT_STREQ(ins.name, "ramp");
-  EXPECT_EQ(ins.aei.npt, 3);
-  EXPECT_EQ(ins.aei.sus, 1);
-  EXPECT_EQ(ins.aei.data[2], 10);
-  EXPECT_EQ(ins.aei.data[3], 32);
-  EXPECT_EQ(ins.sub[0].xpo, 24);
-  EXPECT_EQ(ins.sub[0].fin, -16);
-  const xmp_sample& s = m.xxs[ins.sub[0].sid];
-  EXPECT_EQ(s.len, 300);
-  EXPECT_EQ(s.lps, 100);
-  EXPECT_EQ(s.lpe, 300);
+  // Envelope points, sustain point, the second point, transpose and finetune.
+  const xmp_subinstrument& sub = ins.sub[0];
+  EXPECT_EQ((Ints{ins.aei.npt, ins.aei.sus, ins.aei.data[2], ins.aei.data[3], sub.xpo, sub.fin}),
+            (Ints{3, 1, 10, 32, 24, -16}));
+  const xmp_sample& s = m.xxs[sub.sid];
+  EXPECT_EQ((Ints{s.len, s.lps, s.lpe}), (Ints{300, 100, 300}));
   ASSERT_TRUE(s.flg & XMP_SAMPLE_16BIT);
   const int16_t* pcm = reinterpret_cast<const int16_t*>(s.data);
   for (int i = 0; i < 300; ++i) ASSERT_EQ(pcm[i], int16_t(i * 211 - 30000)) << i;

@@ -7,7 +7,6 @@
 #include <SDL_syswm.h>
 #include <X11/Xlib.h>
 
-#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -63,34 +62,20 @@ struct Grab {
   uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
 };
 
-// The header fields of a binary PPM: magic, width, height, maximum; '#' starts a comment.
-bool ppm_header(const std::string& ppm, int (&fields)[3], size_t& offset) {
-  size_t at = 0;
-  if (ppm.compare(0, 2, "P6") != 0) return false;
-  at = 2;
-  for (int& field : fields) {
-    while (at < ppm.size() && (std::isspace(static_cast<unsigned char>(ppm[at])) || ppm[at] == '#'))
-      at = ppm[at] == '#' ? ppm.find('\n', at) : at + 1;
-    if (at >= ppm.size() || !std::isdigit(static_cast<unsigned char>(ppm[at]))) return false;
-    field = std::atoi(ppm.c_str() + at);
-    while (at < ppm.size() && std::isdigit(static_cast<unsigned char>(ppm[at]))) ++at;
-  }
-  offset = at + 1;  // one white-space byte ends the header
-  return true;
-}
-
 Grab grab(unsigned long window) {
   Grab result;
-  std::string ppm = run("xwd -silent -id " + std::to_string(window) + " | convert xwd:- -depth 8 ppm:-");
-  int fields[3] = {};
-  size_t offset = 0;
-  if (!ppm_header(ppm, fields, offset) || fields[2] != 255) return Grab{};
-  size_t count = static_cast<size_t>(fields[0]) * static_cast<size_t>(fields[1]);
-  if (ppm.size() < offset + count * 3) return Grab{};
-  result.width = fields[0];
-  result.height = fields[1];
+  const std::string ppm = run("xwd -silent -id " + std::to_string(window) +
+                              " | convert xwd:- +set comment -depth 8 ppm:-");
+  // Without a comment ImageMagick writes the header as "P6\n<width> <height>\n255\n".
+  int width = 0, height = 0, max = 0, offset = 0;
+  if (std::sscanf(ppm.c_str(), "P6 %d %d %d%n", &width, &height, &max, &offset) != 3 || max != 255)
+    return Grab{};
+  const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
+  if (ppm.size() < size_t(offset) + 1 + count * 3) return Grab{};
+  result.width = width;
+  result.height = height;
   for (size_t i = 0; i < count; ++i) {
-    auto p = reinterpret_cast<const uint8_t*>(ppm.data() + offset + i * 3);
+    auto p = reinterpret_cast<const uint8_t*>(ppm.data() + offset + 1 + i * 3);
     result.pixels.push_back(uint32_t{p[0]} << 16 | uint32_t{p[1]} << 8 | p[2]);
   }
   return result;
@@ -139,11 +124,9 @@ TEST(SdlPictureRect, FitsFourThreeCentred) {
   } cases[] = {{640, 480, {0, 0, 640, 480}}, {800, 480, {80, 0, 640, 480}},
                {640, 600, {0, 60, 640, 480}}, {321, 200, {27, 0, 266, 200}}};
   for (const Case& c : cases) {
-    SDL_Rect r = sdl::picture_rect(c.w, c.h);
-    EXPECT_EQ(r.x, c.picture.x) << c.w << "x" << c.h;
-    EXPECT_EQ(r.y, c.picture.y) << c.w << "x" << c.h;
-    EXPECT_EQ(r.w, c.picture.w) << c.w << "x" << c.h;
-    EXPECT_EQ(r.h, c.picture.h) << c.w << "x" << c.h;
+    const SDL_Rect r = sdl::picture_rect(c.w, c.h), e = c.picture;
+    EXPECT_EQ((std::vector<int>{r.x, r.y, r.w, r.h}), (std::vector<int>{e.x, e.y, e.w, e.h}))
+        << c.w << "x" << c.h;
   }
 }
 

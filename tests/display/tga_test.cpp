@@ -31,29 +31,22 @@ void write_file(const std::string& path, const Bytes& bytes) {
   std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
 
-// A binary PNM (P5 grey, P6 colour) with a maxval below 256, as the tools write them.
+// A binary PNM (P5 grey, P6 colour) of 8-bit samples, its header as the tools write it:
+// "P6\n<width> <height>\n255\n", without comments.
 struct Pnm {
-  int width = 0, height = 0, maxval = 0, channels = 0;
+  int width = 0, height = 0;
   Bytes samples;
 };
 
 Pnm read_pnm(const std::string& path) {
   const Bytes b = read_file(path);
+  const std::string head(b.begin(), b.begin() + std::min<size_t>(b.size(), 32));
   Pnm p;
-  size_t at = 2;
-  auto number = [&]() {
-    while (at < b.size() && (b[at] == ' ' || b[at] == '\n' || b[at] == '\t' || b[at] == '\r')) ++at;
-    int v = 0;
-    while (at < b.size() && b[at] >= '0' && b[at] <= '9') v = v * 10 + (b[at++] - '0');
-    return v;
-  };
-  if (b.size() < 2 || b[0] != 'P' || (b[1] != '5' && b[1] != '6')) return p;
-  p.channels = b[1] == '6' ? 3 : 1;
-  p.width = number();
-  p.height = number();
-  p.maxval = number();
-  ++at;
-  p.samples.assign(b.begin() + std::min(at, b.size()), b.end());
+  int at = 0;
+  if (std::sscanf(head.c_str(), "P%*c %d %d 255%n", &p.width, &p.height, &at) != 2 || !at ||
+      size_t(at) >= b.size())
+    return Pnm();
+  p.samples.assign(b.begin() + at + 1, b.end());
   return p;
 }
 
@@ -183,36 +176,27 @@ class Tga : public ::testing::Test {
     members.push_back({"map32.tga", map32});
 
     const Bytes t24 = read_file(dir_ + "/t24.tga"), t16 = read_file(dir_ + "/t16.tga");
+    const Bytes small = read_file(dir_ + "/small.tga");
     members.push_back({"longname.tif", Bytes(40, 0)});  // found first by a key cut to 19 characters
     members.push_back({"longname.tga", t24});
-    Bytes damaged = t24;
-    damaged.pop_back();
-    members.push_back({"short.tga", damaged});
-    damaged = t16;
-    damaged[16] = 15;
-    members.push_back({"depth15.tga", damaged});
-    damaged = t16;
-    damaged[16] = 4;
-    members.push_back({"depth4.tga", damaged});
-    damaged = map24;
-    damaged[5] = 1, damaged[6] = 1;  // 257 entries
-    damaged.insert(damaged.begin() + 18, 3 * (257 - entries), 0);
-    members.push_back({"map257.tga", damaged});
-    damaged = t24;
-    damaged[1] = 1;  // a true-colour picture claiming a colour map
-    members.push_back({"t2map.tga", damaged});
-    damaged = t24;
-    damaged[16] = 8;  // true colour of 8 bits
-    damaged.resize(18 + kWidth * kHeight);
-    members.push_back({"t2depth8.tga", damaged});
-    const Bytes small = read_file(dir_ + "/small.tga");
-    damaged.assign(small.begin(), small.begin() + 18 + small[0]);
-    damaged[1] = 0;  // indices, a map described, but none present
-    damaged.insert(damaged.end(), small.end() - kWidth * kHeight, small.end());
-    members.push_back({"nomap.tga", damaged});
-    damaged = small;
-    damaged[3] = 240;  // the map fills palette entries 240 ... 255
-    members.push_back({"first240.tga", damaged});
+    const auto add = [&](const char* name, Bytes bytes, size_t at, uint8_t value) {
+      bytes[at] = value;
+      members.push_back({name, bytes});
+    };
+    add("short.tga", Bytes(t24.begin(), t24.end() - 1), 0, t24[0]);
+    add("depth15.tga", t16, 16, 15);
+    add("depth4.tga", t16, 16, 4);
+    Bytes bytes = map24;
+    bytes.insert(bytes.begin() + 18, 3 * (257 - entries), 0);
+    bytes[5] = 1;
+    add("map257.tga", bytes, 6, 1);  // 257 entries
+    add("t2map.tga", t24, 1, 1);  // a true-colour picture claiming a colour map
+    // True colour of 8 bits.
+    add("t2depth8.tga", Bytes(t24.begin(), t24.begin() + 18 + kWidth * kHeight), 16, 8);
+    bytes.assign(small.begin(), small.begin() + 18 + small[0]);
+    bytes.insert(bytes.end(), small.end() - kWidth * kHeight, small.end());
+    add("nomap.tga", bytes, 1, 0);  // indices, a map described, but none present
+    add("first240.tga", small, 3, 240);  // the map fills palette entries 240 ... 255
   }
 
   // The loaded surface against the tool's decoding, both taken to ARGB8888 the way textures are.

@@ -46,6 +46,15 @@ class Player : public ::testing::Test {
     ASSERT_TRUE(m);
     music::music_play_memory(m.data, m.size);
   }
+  // On the real clock, through SDL's audio driver of that name.
+  static void start_on_the_real_clock(const char* driver) {
+    setenv("VEK_CLOCK", "real", 1);
+    unsetenv("VEK_AUDIO");
+    setenv("SDL_AUDIODRIVER", driver, 1);
+    platform::clock_reset();
+    start();
+    unsetenv("SDL_AUDIODRIVER");
+  }
 };
 
 }  // namespace music_test

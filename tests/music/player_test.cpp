@@ -98,12 +98,7 @@ TEST_F(Player, PlaysAModuleFile) {
 
 // On the real clock, with no audio device to be had, the box says so and the music goes on silent.
 TEST_F(Player, ADeviceThatCannotOpenLeavesTheMusicPacedByTheClock) {
-  setenv("VEK_CLOCK", "real", 1);
-  unsetenv("VEK_AUDIO");
-  setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
-  platform::clock_reset();
-  start();
-  unsetenv("SDL_AUDIODRIVER");
+  start_on_the_real_clock("no-such-driver");
   ASSERT_EQ(boxes().size(), 1u);
   EXPECT_EQ(boxes()[0], "Fatal music player error!|Error(1): Can't initialize device!\n");
   EXPECT_TRUE(music::music_is_active());
@@ -113,12 +108,7 @@ TEST_F(Player, ADeviceThatCannotOpenLeavesTheMusicPacedByTheClock) {
 // SDL's dummy driver consumes audio in real time like a sound card: the callback renders, the
 // position moves on, and a slide ends in silence. Only progress is checked, never a duration.
 TEST_F(Player, ADeviceRendersThroughTheCallback) {
-  setenv("VEK_CLOCK", "real", 1);
-  unsetenv("VEK_AUDIO");
-  setenv("SDL_AUDIODRIVER", "dummy", 1);
-  platform::clock_reset();
-  start();
-  unsetenv("SDL_AUDIODRIVER");
+  start_on_the_real_clock("dummy");
   EXPECT_TRUE(boxes().empty());
   for (int i = 0; i < 500 && music::music_position() < music::position_of(0, 2); ++i) platform::sleep_ms(10);
   EXPECT_GE(music::music_position(), music::position_of(0, 2));
