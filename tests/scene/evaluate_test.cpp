@@ -14,39 +14,6 @@ using namespace scene_test;
 
 namespace {
 
-// A mesh with vertices given in file (z-up) order and one face over the first three.
-Bytes mesh(const std::string& name, std::initializer_list<float> xyz) {
-    Bytes vertices;
-    vertices.u16(static_cast<uint16_t>(xyz.size() / 3)).floats(xyz);
-    return chunk(0x4000,
-                 Bytes().str(name) +
-                     chunk(0x4100, chunk(0x4110, vertices) +
-                                       chunk(0x4120, Bytes().u16(1).u16(0).u16(1).u16(2).u16(0))));
-}
-
-// A camera at the file origin looking along file +y (our +z).
-Bytes camera(const std::string& name) {
-    return chunk(0x4000,
-                 Bytes().str(name) + chunk(0x4700, Bytes().floats({0, 0, 0, 0, 10, 0, 0, 50})));
-}
-
-Bytes node(uint16_t container, const std::string& name, int16_t parent, const Bytes& tracks = Bytes(),
-           int id = -1) {
-    Bytes body;
-    if (id >= 0) body.add(chunk(0xB030, Bytes().u16(static_cast<uint16_t>(id))));
-    body.add(chunk(0xB010, Bytes().str(name).u16(0).u16(0).u16(static_cast<uint16_t>(parent))));
-    return chunk(container, body + tracks);
-}
-
-// A track of one key at frame 0 (file order for vectors).
-Bytes one_key(uint16_t id, std::initializer_list<float> value) {
-    return chunk(id, Bytes().u16(0).u32(0).u32(0).u32(1).u32(0).u16(0).floats(value));
-}
-
-Bytes keyframer(const Bytes& nodes) {
-    return chunk(0xB000, chunk(0xB008, Bytes().u32(0).u32(100)) + nodes);
-}
-
 void expect_vector(const Vector& got, float x, float y, float z, float tolerance, const char* what) {
     EXPECT_NEAR(got.x, x, tolerance) << what;
     EXPECT_NEAR(got.y, y, tolerance) << what;
@@ -136,11 +103,13 @@ TEST_F(Evaluate, MorphBlendsFromTheFirstTargetTowardTheSecond) {
     // Stored (y-up) face normals: Host (1, 0, 0), From (0, -1, 0), To (0, 0, -1).
     const Bytes world = mesh("Host", {0, 0, 0, 0, 0, 1, 0, 1, 0}) +
                         mesh("From", {0, 0, 0, 2, 0, 0, 0, 2, 0}) +
-                        mesh("To", {0, 0, 0, 0, 0, 2, 2, 0, 0});
+                        mesh("To", {0, 0, 0, 0, 0, 2, 2, 0, 0}) +
+                        mesh("Big", {7, 0, 0, 0, 0, 0, 1, 0, 0, 0, 1, 0});
     const Bytes morph = chunk(0xB026, Bytes().u16(0).u32(0).u32(0).u32(2) + Bytes().u32(0).u16(0).str("From") +
                                           Bytes().u32(20).u16(0).str("To"));
     const Bytes nodes = node(0xB002, "Host", -1,
-                             one_key(0xB020, {1, 0, 0}) + one_key(0xB022, {1, 1, 1}) + morph);
+                             one_key(0xB020, {1, 0, 0}) + one_key(0xB022, {2, 2, 2}) + morph) +
+                        node(0xB002, "Big", -1, one_key(0xB022, {1, 1, 1}) + track(0xB026, 1, key(0).str("Host")));
     const float r = std::sqrt(0.75f * 0.75f + 2.25f * 2.25f + 0.25f * 0.25f);
     const struct {
         uint32_t options;
@@ -156,14 +125,16 @@ TEST_F(Evaluate, MorphBlendsFromTheFirstTargetTowardTheSecond) {
         const Object* host = record<Object>("Host");
         go(5.0f);
         ASSERT_TRUE(host->flags & OBJECT_MORPH);
-        // From (2, 0, 0) toward To (0, 2, 0), moved 1 along x.
-        expect_vector(host->vertices[1].pvert, 2.5f, 0.5f, 0, 1e-6f, "vertex 1");
-        expect_vector(host->vertices[2].pvert, 1.5f, 0, 1.5f, 1e-6f, "vertex 2");
-        expect_vector(host->pbbox_max, 3, 0.5f, 1.5f, 1e-6f, "box max");
+        // From (2, 0, 0) toward To (0, 2, 0), scaled by 2 (normals stay unit) and moved 1 along x.
+        expect_vector(host->vertices[1].pvert, 4, 1, 0, 1e-6f, "vertex 1");
+        expect_vector(host->vertices[2].pvert, 2, 0, 3, 1e-6f, "vertex 2");
+        expect_vector(host->pbbox_max, 5, 1, 3, 1e-6f, "box max");
         const Vector& n = c.normal;
         expect_vector(host->faces[0].pnorm, n.x, n.y, n.z, 1e-5f, "face normal");
         for (int i = 0; i < 3; ++i)
             expect_vector(host->vertices[i].pnorm, n.x, n.y, n.z, 1e-5f, "vertex normal");
+        // A target with fewer vertices than the object has is not read past: no blend.
+        EXPECT_EQ(record<Object>("Big")->vertices[0].pvert.x, 7.0f);
     }
 }
 
