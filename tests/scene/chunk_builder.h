@@ -1,6 +1,8 @@
 // Builds 3DS byte streams by hand: little-endian fields and chunks with computed lengths.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -105,5 +107,45 @@ inline Bytes one_key(uint16_t id, std::initializer_list<float> value) {
 inline Bytes keyframer(const Bytes& nodes, uint32_t start = 0, uint32_t end = 100) {
     return chunk(0xB000, chunk(0xB008, Bytes().u32(start).u32(end)) + nodes);
 }
+
+// A scene read from a hand-built file and made active, with lookups and evaluation.
+class SceneTest : public ::testing::Test {
+protected:
+    scene::Scene* scene = nullptr;
+
+    void TearDown() override {
+        scene::kf_scene_delete(scene);
+        scene::kf_shutdown();
+    }
+
+    // Reads the world of a file built from both, then its keyframer when there is one; returns the
+    // keyframer read's result.
+    int load(const Bytes& world, const Bytes& motion, uint32_t options = 0) {
+        scene::kf_scene_delete(scene);
+        scene::kf_startup(options);
+        EXPECT_EQ(scene::kf_scene_new(&scene), scene::KF_OK);
+        EXPECT_EQ(load_world(file_3ds(world, 3, motion), scene), scene::KF_OK);
+        scene::kf_use_scene(scene);
+        return motion.data.empty() ? scene::KF_OK : read_motion(world, motion);
+    }
+
+    // Reads the keyframer of the file built from both into the loaded scene again.
+    int read_motion(const Bytes& world, const Bytes& motion) {
+        const Bytes file = file_3ds(world, 3, motion);
+        return scene::kf_motion_read_memory(file.data.data(), static_cast<uint32_t>(file.data.size()), scene);
+    }
+
+    template <typename Record>
+    Record* record(const char* name) {
+        scene::WorldNode* found = nullptr;
+        scene::kf_find_name(name, &found);
+        return found ? static_cast<Record*>(found->record) : nullptr;
+    }
+
+    void go(float frame) {
+        ASSERT_EQ(scene::kf_goto_frame(frame), scene::KF_OK);
+        ASSERT_EQ(scene::kf_evaluate(), scene::KF_OK);
+    }
+};
 
 }  // namespace scene_test

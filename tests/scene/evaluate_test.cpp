@@ -20,46 +20,7 @@ void expect_vector(const Vector& got, float x, float y, float z, float tolerance
     EXPECT_NEAR(got.z, z, tolerance) << what;
 }
 
-class Evaluate : public ::testing::Test {
-protected:
-    Scene* scene = nullptr;
-
-    void TearDown() override {
-        kf_scene_delete(scene);
-        scene = nullptr;
-        kf_shutdown();
-    }
-
-    void load(const Bytes& world, const Bytes& motion, uint32_t options) {
-        kf_scene_delete(scene);
-        kf_startup(options);
-        ASSERT_EQ(kf_scene_new(&scene), KF_OK);
-        const Bytes file = file_3ds(world, 3, motion);
-        const uint32_t size = static_cast<uint32_t>(file.data.size());
-        ASSERT_EQ(kf_world_read_memory(file.data.data(), size, scene), KF_OK);
-        kf_use_scene(scene);
-        if (!motion.data.empty()) {
-            ASSERT_EQ(kf_motion_read_memory(file.data.data(), size, scene), KF_OK);
-        }
-    }
-
-    WorldNode* find(const char* name) {
-        WorldNode* found = nullptr;
-        EXPECT_EQ(kf_find_name(name, &found), KF_OK);
-        return found;
-    }
-
-    template <typename Record>
-    Record* record(const char* name) {
-        WorldNode* found = find(name);
-        return found ? static_cast<Record*>(found->record) : nullptr;
-    }
-
-    void go(float frame) {
-        ASSERT_EQ(kf_goto_frame(frame), KF_OK);
-        ASSERT_EQ(kf_evaluate(), KF_OK);
-    }
-};
+using Evaluate = SceneTest;
 
 // Boxes start at the first vertex (all-positive and all-negative meshes would otherwise keep a 0),
 // and without a morph the transform carries both corners by the object's matrix, while vertices
@@ -75,7 +36,7 @@ TEST_F(Evaluate, BoundingBoxesAndCameraSpace) {
                  one_key(0xB021, {1.5707964f, 0, 0, 1})) +
         node(0xB003, "Cam", -1, one_key(0xB020, {1, 3, 2})) +
         node(0xB004, "Cam.target", -1, one_key(0xB020, {1, 13, 2}));
-    load(world, keyframer(nodes), KF_TRANSFORM);
+    ASSERT_EQ(load(world, keyframer(nodes), KF_TRANSFORM), KF_OK);
     const Object* pos = record<Object>("Pos");
     const Object* neg = record<Object>("Neg");
     expect_vector(pos->bbox_min, 2, 2, 1, 0, "positive min");
@@ -121,7 +82,7 @@ TEST_F(Evaluate, MorphBlendsFromTheFirstTargetTowardTheSecond) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.options);
-        load(world, keyframer(nodes), KF_TRANSFORM | KF_MORPH | c.options);
+        ASSERT_EQ(load(world, keyframer(nodes), KF_TRANSFORM | KF_MORPH | c.options), KF_OK);
         const Object* host = record<Object>("Host");
         go(5.0f);
         ASSERT_TRUE(host->flags & OBJECT_MORPH);
@@ -146,7 +107,7 @@ TEST_F(Evaluate, FirstNameMatchAndLastParentMatch) {
                         mesh("Child", {0, 0, 0, 1, 0, 0, 0, 1, 0});
     const Bytes nodes = node(0xB002, "P1", -1, Bytes(), 5) + node(0xB002, "P2", -1, Bytes(), 5) +
                         node(0xB002, "Child", 5, Bytes(), 6);
-    load(world, keyframer(nodes), 0);
+    ASSERT_EQ(load(world, keyframer(nodes), 0), KF_OK);
     const Object* twin = record<Object>("Twin");
     ASSERT_NE(twin, nullptr);
     EXPECT_EQ(twin->id, 0);
@@ -163,7 +124,7 @@ TEST_F(Evaluate, SoftenAndWireframeStayApart) {
     const auto material = [](const std::string& name, uint16_t flag_chunk) {
         return chunk(0xAFFF, chunk(0xA000, Bytes().str(name)) + chunk(flag_chunk));
     };
-    load(material("Soft", 0xA08C) + material("Wire", 0xA085), Bytes(), 0);
+    ASSERT_EQ(load(material("Soft", 0xA08C) + material("Wire", 0xA085), Bytes(), 0), KF_OK);
     EXPECT_EQ(record<Material>("Soft")->flags, 2u);
     EXPECT_EQ(record<Material>("Wire")->flags, 4u);
     testing::internal::CaptureStdout();
@@ -180,7 +141,7 @@ TEST_F(Evaluate, SoftenAndWireframeStayApart) {
 TEST_F(Evaluate, CameraLookingStraightUpStaysFinite) {
     const Bytes nodes = node(0xB003, "Cam", -1, one_key(0xB020, {0, 0, 0})) +
                         node(0xB004, "Cam.target", -1, one_key(0xB020, {0, 0, 1e-20f}));
-    load(camera("Cam"), keyframer(nodes), 0);
+    ASSERT_EQ(load(camera("Cam"), keyframer(nodes), 0), KF_OK);
     Camera* cam = record<Camera>("Cam");
     cam->size_x = 320;
     cam->size_y = 200;

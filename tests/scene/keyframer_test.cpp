@@ -47,34 +47,8 @@ Bytes position_track(std::initializer_list<std::initializer_list<float>> keys, u
     return track(POSITION, static_cast<uint32_t>(keys.size()), body, flags);
 }
 
-class KeyframerTest : public ::testing::Test {
+class KeyframerTest : public SceneTest {
 protected:
-    Scene* scene = nullptr;
-
-    void TearDown() override {
-        kf_scene_delete(scene);
-        kf_shutdown();
-    }
-
-    // Reads the world and keyframer of a file built from both; returns the motion read's result.
-    int load(const Bytes& world, const Bytes& motion, uint32_t options = 0) {
-        kf_startup(options);
-        EXPECT_EQ(kf_scene_new(&scene), KF_OK);
-        const Bytes file = file_3ds(world, 3, motion);
-        EXPECT_EQ(
-            kf_world_read_memory(file.data.data(), static_cast<uint32_t>(file.data.size()), scene),
-            KF_OK);
-        kf_use_scene(scene);
-        return read_motion(world, motion);
-    }
-
-    // Reads the keyframer of the file built from both into the loaded scene again.
-    int read_motion(const Bytes& world, const Bytes& motion) {
-        const Bytes file = file_3ds(world, 3, motion);
-        return kf_motion_read_memory(file.data.data(), static_cast<uint32_t>(file.data.size()),
-                                     scene);
-    }
-
     static std::string world_dump() {
         testing::internal::CaptureStdout();
         kf_dump_world();
@@ -85,18 +59,6 @@ protected:
         KeyframerNode* n = scene->keyframer;
         while (n && index-- > 0) n = n->next;
         return n;
-    }
-
-    template <typename Record>
-    Record* record(const char* name) {
-        WorldNode* found = nullptr;
-        kf_find_name(name, &found);
-        return found ? static_cast<Record*>(found->record) : nullptr;
-    }
-
-    void go(float frame) {
-        ASSERT_EQ(kf_goto_frame(frame), KF_OK);
-        ASSERT_EQ(kf_evaluate(), KF_OK);
     }
 };
 
@@ -249,12 +211,7 @@ TEST_F(KeyframerTest, AReadReplacesTheWorldChangesOfThePreviousOneAndAFailedRead
              -1, 0x0800);
     const Bytes good = keyframer(changes);
     const Bytes bad = keyframer(changes + node(OBJECT_NODE, "Nobody", -1));
-    kf_startup(KF_HIERARCHY);
-    ASSERT_EQ(kf_scene_new(&scene), KF_OK);
-    const Bytes file = file_3ds(world);
-    ASSERT_EQ(
-        kf_world_read_memory(file.data.data(), static_cast<uint32_t>(file.data.size()), scene),
-        KF_OK);
+    ASSERT_EQ(load(world, Bytes(), KF_HIERARCHY), KF_OK);
     const std::string bare = world_dump();
 
     ASSERT_EQ(read_motion(world, good), KF_OK);
@@ -284,7 +241,6 @@ TEST_F(KeyframerTest, AReadReplacesTheWorldChangesOfThePreviousOneAndAFailedRead
     EXPECT_EQ(helper->flags & OBJECT_DUMMY, OBJECT_DUMMY);
     EXPECT_EQ(helper->vertex_count, 0);
     EXPECT_EQ(box->parent, helper->id);
-    kf_use_scene(scene);
     go(0.0f);
     EXPECT_EQ(box->matrix.xw, 5.0f);
 }
@@ -312,8 +268,6 @@ TEST_F(KeyframerTest, ReadErrors) {
         EXPECT_EQ(load(world, c.motion), c.error) << c.what;
         EXPECT_EQ(scene->keyframer, nullptr) << c.what;
         EXPECT_EQ(scene->keyframer_tail, nullptr) << c.what;
-        kf_scene_delete(scene);
-        scene = nullptr;
     }
     Scene* empty = nullptr;
     kf_scene_new(&empty);
@@ -340,9 +294,6 @@ TEST_F(KeyframerTest, FrameRangeAndCurrentFrame) {
     ASSERT_EQ(kf_current_frame(&current), KF_OK);
     EXPECT_EQ(current, 254.999f);
     EXPECT_EQ(kf_goto_frame(0.0f), KF_OK);
-
-    kf_scene_delete(scene);
-    scene = nullptr;
     ASSERT_EQ(load(triangle("Box"), keyframer(node(OBJECT_NODE, "Box", -1), 20, 20)), KF_OK);
     EXPECT_EQ(kf_frame_range(&start, &end), KF_NO_FRAMES);
     EXPECT_EQ(kf_goto_frame(20.0f), KF_NO_FRAMES);
@@ -387,8 +338,6 @@ TEST_F(KeyframerTest, CameraMatrixAndProjection) {
         }
         EXPECT_NEAR(cam->persp_x, 160.0f, 1e-3f);
         EXPECT_NEAR(cam->persp_y, 133.333f, 1e-3f);
-        kf_scene_delete(scene);
-        scene = nullptr;
     }
 }
 
