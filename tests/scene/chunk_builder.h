@@ -20,7 +20,9 @@ struct Bytes {
         return *this;
     }
     Bytes& u16(uint16_t v) { return u8(static_cast<uint8_t>(v)).u8(static_cast<uint8_t>(v >> 8)); }
-    Bytes& u32(uint32_t v) { return u16(static_cast<uint16_t>(v)).u16(static_cast<uint16_t>(v >> 16)); }
+    Bytes& u32(uint32_t v) {
+        return u16(static_cast<uint16_t>(v)).u16(static_cast<uint16_t>(v >> 16));
+    }
     Bytes& f32(float v) {
         uint32_t bits;
         std::memcpy(&bits, &v, sizeof bits);
@@ -58,14 +60,17 @@ inline Bytes chunk_with_length(uint16_t id, uint32_t length, const Bytes& body =
 }
 
 // A whole file: main chunk, file version, mesh section with its version chunk first.
-inline Bytes file_3ds(const Bytes& mesh_content, uint32_t mesh_version = 3, const Bytes& after_mesh = Bytes()) {
-    return chunk(0x4D4D, chunk(0x0002, Bytes().u32(3)) +
-                             chunk(0x3D3D, chunk(0x3D3E, Bytes().u32(mesh_version)) + mesh_content) +
-                             after_mesh);
+inline Bytes file_3ds(const Bytes& mesh_content, uint32_t mesh_version = 3,
+                      const Bytes& after_mesh = Bytes()) {
+    return chunk(0x4D4D,
+                 chunk(0x0002, Bytes().u32(3)) +
+                     chunk(0x3D3D, chunk(0x3D3E, Bytes().u32(mesh_version)) + mesh_content) +
+                     after_mesh);
 }
 
 inline int load_world(const Bytes& file, scene::Scene* scene) {
-    return scene::kf_world_read_memory(file.data.data(), static_cast<uint32_t>(file.data.size()), scene);
+    return scene::kf_world_read_memory(file.data.data(), static_cast<uint32_t>(file.data.size()),
+                                       scene);
 }
 
 // A mesh with vertices (x, y, z) in file (z-up) order and one face over the first three.
@@ -80,15 +85,17 @@ inline Bytes triangle(const std::string& name) { return mesh(name, {0, 0, 0, 1, 
 
 // A camera at the file origin looking along file +y (our +z).
 inline Bytes camera(const std::string& name) {
-    return chunk(0x4000, Bytes().str(name) + chunk(0x4700, Bytes().floats({0, 0, 0, 0, 10, 0, 0, 50})));
+    return chunk(0x4000,
+                 Bytes().str(name) + chunk(0x4700, Bytes().floats({0, 0, 0, 0, 10, 0, 0, 50})));
 }
 
 // A keyframer node: its id chunk (when `id` is not negative), header, then `rest`.
-inline Bytes node(uint16_t container, const std::string& name, int16_t parent, const Bytes& rest = Bytes(),
-                  int id = -1, uint16_t flags1 = 0) {
+inline Bytes node(uint16_t container, const std::string& name, int16_t parent,
+                  const Bytes& rest = Bytes(), int id = -1, uint16_t flags1 = 0) {
     Bytes body;
     if (id >= 0) body.add(chunk(0xB030, Bytes().u16(static_cast<uint16_t>(id))));
-    body.add(chunk(0xB010, Bytes().str(name).u16(flags1).u16(0).u16(static_cast<uint16_t>(parent))));
+    body.add(
+        chunk(0xB010, Bytes().str(name).u16(flags1).u16(0).u16(static_cast<uint16_t>(parent))));
     return chunk(container, body + rest);
 }
 
@@ -132,7 +139,8 @@ protected:
     // Reads the keyframer of the file built from both into the loaded scene again.
     int read_motion(const Bytes& world, const Bytes& motion) {
         const Bytes file = file_3ds(world, 3, motion);
-        return scene::kf_motion_read_memory(file.data.data(), static_cast<uint32_t>(file.data.size()), scene);
+        return scene::kf_motion_read_memory(file.data.data(),
+                                            static_cast<uint32_t>(file.data.size()), scene);
     }
 
     template <typename Record>

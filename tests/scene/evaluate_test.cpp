@@ -70,7 +70,8 @@ TEST_F(Evaluate, MorphBlendsFromTheFirstTargetTowardTheSecond) {
                                           Bytes().u32(20).u16(0).str("To"));
     const Bytes nodes = node(0xB002, "Host", -1,
                              one_key(0xB020, {1, 0, 0}) + one_key(0xB022, {2, 2, 2}) + morph) +
-                        node(0xB002, "Big", -1, one_key(0xB022, {1, 1, 1}) + track(0xB026, 1, key(0).str("Host")));
+                        node(0xB002, "Big", -1,
+                             one_key(0xB022, {1, 1, 1}) + track(0xB026, 1, key(0).str("Host")));
     const float r = std::sqrt(0.75f * 0.75f + 2.25f * 2.25f + 0.25f * 0.25f);
     const struct {
         uint32_t options;

@@ -26,8 +26,11 @@ protected:
 
     // Faces name vertices of their own object; material pointers name materials with the face's id.
     void load_world(const std::vector<uint8_t>& bytes) {
-        const int error = kf_world_read_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), scene_);
-        ASSERT_TRUE(error == 0 || error == KF_CORRUPTED || error == KF_VERSION || error == KF_NO_RECORD) << error;
+        const int error =
+            kf_world_read_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), scene_);
+        ASSERT_TRUE(error == 0 || error == KF_CORRUPTED || error == KF_VERSION ||
+                    error == KF_NO_RECORD)
+            << error;
         if (error) {
             ASSERT_EQ(scene_->world, nullptr);
         }
@@ -47,7 +50,8 @@ protected:
     }
 
     void load_motion(const std::vector<uint8_t>& bytes) {
-        const int error = kf_motion_read_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), scene_);
+        const int error =
+            kf_motion_read_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), scene_);
         ASSERT_TRUE(error == KF_OK || error == KF_CORRUPTED || error == KF_NO_RECORD) << error;
         if (error) {
             ASSERT_EQ(scene_->keyframer, nullptr);
@@ -78,19 +82,22 @@ TEST_F(Fuzz, DamagedWorlds) {
     // One file laid out as usual, one without a mesh version chunk.
     std::vector<std::vector<uint8_t>> files;
     for (const std::string& path : scene_test::model_files())
-        if (path.find("/test1.3ds") != std::string::npos || path.find("/cube.3ds") != std::string::npos)
+        if (path.find("/test1.3ds") != std::string::npos ||
+            path.find("/cube.3ds") != std::string::npos)
             files.push_back(scene_test::read_file(path));
     if (files.empty()) GTEST_SKIP() << "neither assimp-testmodels nor glmark2-data installed";
     // Copies of exactly the cut size, so reading one past it is caught by the sanitizer.
     for (const std::vector<uint8_t>& bytes : files)
         for (size_t size = 0; size < bytes.size() && !HasFatalFailure(); ++size) {
             SCOPED_TRACE(size);
-            load_world(std::vector<uint8_t>(bytes.begin(), bytes.begin() + static_cast<long>(size)));
+            load_world(
+                std::vector<uint8_t>(bytes.begin(), bytes.begin() + static_cast<long>(size)));
         }
     std::mt19937 random(20261206);
     for (int round = 0; round < 4000 && !HasFatalFailure(); ++round) {
         SCOPED_TRACE(round);
-        load_world(scene_test::damaged_copy(files[static_cast<size_t>(round) % files.size()], 0, random));
+        load_world(
+            scene_test::damaged_copy(files[static_cast<size_t>(round) % files.size()], 0, random));
     }
 }
 
@@ -98,7 +105,8 @@ TEST_F(Fuzz, DamagedKeyframers) {
     const std::vector<uint8_t> bytes =
         scene_test::read_file("/usr/share/assimp/models/3DS/CameraRollAnimWithChildObject.3ds");
     if (bytes.empty()) GTEST_SKIP() << "assimp-testmodels not installed";
-    ASSERT_EQ(kf_world_read_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), scene_), KF_OK);
+    ASSERT_EQ(kf_world_read_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), scene_),
+              KF_OK);
     kf_use_scene(scene_);
     // The keyframer section among the main chunk's children.
     size_t offset = 6;

@@ -175,7 +175,8 @@ TEST_F(WorldApi, DumpFormat) {
              "  texture map:\n    filename:  T.TGA\n    flags:     mirror negative \n",
              "  bump map:\n    filename:  (null)\n",
              "  vertex list:\n    x:     1.000, y:     3.000, z:     2.000, u: 0.000, v: 0.000\n"
-             "  face list:\n    a:   0 b:   0 c:   0, flags   3, material:   0\n\n<<end of world tree>>\n"})
+             "  face list:\n    a:   0 b:   0 c:   0, flags   3, material:   0\n\n"
+             "<<end of world tree>>\n"})
         EXPECT_NE(text.find(line), std::string::npos) << line << "\nin\n" << text;
 }
 

@@ -157,7 +157,8 @@ TEST_F(WorldChunks, LocalFrameMovesVerticesIntoObjectSpace) {
 TEST_F(WorldChunks, LightsAndCameras) {
     const Bytes omni = named("Omni", chunk(0x4600, Bytes().floats({1, 2, 3}) +
                                                        chunk(0x0010, Bytes().floats({0.5f, 0.25f, 1})) +
-                                                       chunk(0x4659, Bytes().f32(10)) + chunk(0x465A, Bytes().f32(20))));
+                                                       chunk(0x4659, Bytes().f32(10)) +
+                                                       chunk(0x465A, Bytes().f32(20))));
     const Bytes spot = named("Spot", chunk(0x4600, Bytes().floats({0, 0, 0}) +
                                                        chunk(0x4610, Bytes().floats({4, 5, 6, 30, 45})) +
                                                        chunk(0x0011, Bytes().u8(255).u8(0).u8(0))));
