@@ -7,7 +7,7 @@
 #include <string>
 
 #include "scene/kf.h"
-#include "tests/scene/chunk_builder.h"
+#include "tests/scene/scene_builder.h"
 
 using namespace scene;
 using namespace scene_test;
