@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -54,15 +53,6 @@ int count_keys(const KeyList* key) {
 
 int count_keys(const Track* track) { return track ? track->key_count : 0; }
 
-// What both readers agree a node is: type, name, parent, children and key counts per track.
-struct NodeFacts {
-    uint32_t type = 0;
-    std::string name;
-    int parent = -1;
-    std::set<int> children;
-    std::vector<int> keys;  // in our slot order
-};
-
 // lib3ds reads omni and spot light nodes alike: either is a match.
 constexpr uint32_t kAnyLightNode = NODE_OMNI_LIGHT | NODE_SPOT_LIGHT;
 
@@ -78,42 +68,34 @@ uint32_t our_type(const Lib3dsNode* node) {
     }
 }
 
-void collect_lib3ds(const Lib3dsNode* node, std::map<int, NodeFacts>* out) {
-    for (; node; node = node->next) {
-        NodeFacts& facts = (*out)[node->node_id];
-        facts.type = our_type(node);
-        facts.name = node->name;
-        if (node->type == LIB3DS_OBJECT_NODE && std::strcmp(node->name, "$$$DUMMY") == 0)
-            facts.name = node->data.object.instance;
-        facts.parent = node->parent ? node->parent->node_id : -1;
-        for (const Lib3dsNode* child = node->childs; child; child = child->next)
-            facts.children.insert(child->node_id);
-        const Lib3dsNodeData& d = node->data;
-        switch (node->type) {
-            case LIB3DS_OBJECT_NODE:
-                facts.keys = {
-                    count_keys(d.object.pos_track.keyL), count_keys(d.object.scl_track.keyL),
+// lib3ds's key counts in our track slot order; roll keys count for spot light nodes only (an omni
+// node has no roll track).
+std::vector<int> their_keys(const Lib3dsNode* node, uint32_t type) {
+    const Lib3dsNodeData& d = node->data;
+    switch (node->type) {
+        case LIB3DS_OBJECT_NODE:
+            return {count_keys(d.object.pos_track.keyL), count_keys(d.object.scl_track.keyL),
                     count_keys(d.object.rot_track.keyL), count_keys(d.object.morph_track.keyL),
                     count_keys(d.object.hide_track.keyL)};
-                break;
-            case LIB3DS_CAMERA_NODE:
-                facts.keys = {count_keys(d.camera.pos_track.keyL),
-                              count_keys(d.camera.fov_track.keyL),
-                              count_keys(d.camera.roll_track.keyL)};
-                break;
-            case LIB3DS_TARGET_NODE: facts.keys = {count_keys(d.target.pos_track.keyL)}; break;
-            case LIB3DS_LIGHT_NODE:
-                // Roll keys count for spot light nodes only: an omni node has no roll track.
-                facts.keys = {count_keys(d.light.pos_track.keyL),
-                              count_keys(d.light.col_track.keyL),
-                              count_keys(d.light.roll_track.keyL)};
-                break;
-            case LIB3DS_SPOT_NODE: facts.keys = {count_keys(d.spot.pos_track.keyL)}; break;
-            case LIB3DS_AMBIENT_NODE: facts.keys = {count_keys(d.ambient.col_track.keyL)}; break;
-            default: break;
-        }
-        collect_lib3ds(node->childs, out);
+        case LIB3DS_CAMERA_NODE:
+            return {count_keys(d.camera.pos_track.keyL), count_keys(d.camera.fov_track.keyL),
+                    count_keys(d.camera.roll_track.keyL)};
+        case LIB3DS_TARGET_NODE: return {count_keys(d.target.pos_track.keyL)};
+        case LIB3DS_LIGHT_NODE:
+            if (type == NODE_OMNI_LIGHT)
+                return {count_keys(d.light.pos_track.keyL), count_keys(d.light.col_track.keyL)};
+            return {count_keys(d.light.pos_track.keyL), count_keys(d.light.col_track.keyL),
+                    count_keys(d.light.roll_track.keyL)};
+        case LIB3DS_SPOT_NODE: return {count_keys(d.spot.pos_track.keyL)};
+        case LIB3DS_AMBIENT_NODE: return {count_keys(d.ambient.col_track.keyL)};
+        default: return {};
     }
+}
+
+int count_lib3ds(const Lib3dsNode* node) {
+    int n = 0;
+    for (; node; node = node->next) n += 1 + count_lib3ds(node->childs);
+    return n;
 }
 
 const Lib3dsNode* find_lib3ds(const Lib3dsNode* node, int id) {
@@ -127,23 +109,6 @@ const Lib3dsNode* find_lib3ds(const Lib3dsNode* node, int id) {
 const int kSlotsByType[][2] = {{NODE_CAMERA, 3},     {NODE_CAMERA_TARGET, 1}, {NODE_OMNI_LIGHT, 2},
                                {NODE_SPOT_LIGHT, 3}, {NODE_LIGHT_TARGET, 1},  {NODE_OBJECT, 5},
                                {NODE_AMBIENT, 1}};
-
-std::map<int, NodeFacts> collect_ours(const Scene* scene) {
-    std::map<int, NodeFacts> out;
-    for (const KeyframerNode* node = scene->keyframer; node; node = node->next) {
-        NodeFacts& facts = out[node->id];
-        facts.type = node->type;
-        facts.name = kf_record_head(node->record)->name;
-        facts.parent = node->parent ? node->parent->id : -1;
-        for (const KeyframerNode* child = node->child; child; child = child->sibling)
-            facts.children.insert(child->id);
-        for (const auto& row : kSlotsByType)
-            if (row[0] == static_cast<int>(node->type))
-                for (int i = 0; i < row[1]; ++i)
-                    facts.keys.push_back(count_keys(node->tracks->track[i]));
-    }
-    return out;
-}
 
 class KeyframerFilesTest : public ::testing::Test {
 protected:
@@ -195,29 +160,30 @@ TEST_F(KeyframerFilesTest, NodesAndKeysMatchLib3ds) {
             EXPECT_EQ(scene->frame_start, static_cast<float>(reference->segment_from));
             EXPECT_EQ(scene->frame_end, static_cast<float>(reference->segment_to));
         }
-        std::map<int, NodeFacts> theirs;
-        collect_lib3ds(reference->nodes, &theirs);
-        const std::map<int, NodeFacts> ours = collect_ours(scene);
-        ASSERT_EQ(ours.size(), theirs.size());
-        for (const auto& [id, facts] : theirs) {
-            SCOPED_TRACE(facts.name);
-            ASSERT_EQ(ours.count(id), 1u);
-            const NodeFacts& mine = ours.at(id);
-            std::vector<int> keys = facts.keys;
-            if (facts.type == kAnyLightNode) {
-                EXPECT_TRUE(mine.type & kAnyLightNode);
-                if (mine.type == NODE_OMNI_LIGHT) keys.pop_back();
-            } else {
-                EXPECT_EQ(mine.type, facts.type);
-            }
-            EXPECT_EQ(mine.name, facts.name);
-            EXPECT_EQ(mine.parent, facts.parent);
-            EXPECT_EQ(mine.children, facts.children);
-            EXPECT_EQ(mine.keys, keys);
-        }
+        // Each of our nodes is lib3ds's node of its id, and lib3ds has no other.
+        std::set<int> ids;
         for (const KeyframerNode* node = scene->keyframer; node; node = node->next) {
             const Lib3dsNode* their = find_lib3ds(reference->nodes, node->id);
             ASSERT_NE(their, nullptr);
+            SCOPED_TRACE(their->name);
+            ids.insert(node->id);
+            const uint32_t type = our_type(their);
+            EXPECT_TRUE(type == kAnyLightNode ? (node->type & type) != 0 : node->type == type);
+            const bool dummy = std::strcmp(their->name, "$$$DUMMY") == 0;
+            EXPECT_STREQ(kf_record_head(node->record)->name,
+                         dummy ? their->data.object.instance : their->name);
+            EXPECT_EQ(node->parent ? node->parent->id : -1, their->parent ? their->parent->node_id : -1);
+            std::set<int> children, their_children;
+            for (const KeyframerNode* child = node->child; child; child = child->sibling)
+                children.insert(child->id);
+            for (const Lib3dsNode* child = their->childs; child; child = child->next)
+                their_children.insert(child->node_id);
+            EXPECT_EQ(children, their_children);
+            std::vector<int> keys;
+            for (const auto& row : kSlotsByType)
+                if (row[0] == static_cast<int>(node->type))
+                    for (int i = 0; i < row[1]; ++i) keys.push_back(count_keys(node->tracks->track[i]));
+            EXPECT_EQ(keys, their_keys(their, node->type));
             const Lib3dsLin3Key* their_key = nullptr;
             if (node->type == NODE_OBJECT) their_key = their->data.object.pos_track.keyL;
             if (node->type == NODE_CAMERA) their_key = their->data.camera.pos_track.keyL;
@@ -232,6 +198,7 @@ TEST_F(KeyframerFilesTest, NodesAndKeysMatchLib3ds) {
                 EXPECT_EQ(key->value[2], their_key->value[1]);
             }
         }
+        EXPECT_EQ(static_cast<int>(ids.size()), count_lib3ds(reference->nodes));
         lib3ds_file_free(reference);
         unload();
     }
