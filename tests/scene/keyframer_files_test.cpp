@@ -172,7 +172,8 @@ TEST_F(KeyframerFilesTest, NodesAndKeysMatchLib3ds) {
             const bool dummy = std::strcmp(their->name, "$$$DUMMY") == 0;
             EXPECT_STREQ(kf_record_head(node->record)->name,
                          dummy ? their->data.object.instance : their->name);
-            EXPECT_EQ(node->parent ? node->parent->id : -1, their->parent ? their->parent->node_id : -1);
+            EXPECT_EQ(node->parent ? node->parent->id : -1,
+                      their->parent ? their->parent->node_id : -1);
             std::set<int> children, their_children;
             for (const KeyframerNode* child = node->child; child; child = child->sibling)
                 children.insert(child->id);
@@ -182,7 +183,8 @@ TEST_F(KeyframerFilesTest, NodesAndKeysMatchLib3ds) {
             std::vector<int> keys;
             for (const auto& row : kSlotsByType)
                 if (row[0] == static_cast<int>(node->type))
-                    for (int i = 0; i < row[1]; ++i) keys.push_back(count_keys(node->tracks->track[i]));
+                    for (int i = 0; i < row[1]; ++i)
+                        keys.push_back(count_keys(node->tracks->track[i]));
             EXPECT_EQ(keys, their_keys(their, node->type));
             const Lib3dsLin3Key* their_key = nullptr;
             if (node->type == NODE_OBJECT) their_key = their->data.object.pos_track.keyL;
