@@ -77,22 +77,20 @@ TEST_F(WorldApi, Lookups) {
     kf_use_scene(first_);
     EXPECT_EQ(kf_find_id(0, &node), KF_NO_SCENE);  // no world yet
     ASSERT_EQ(load_world(world_file(), first_), 0);
-
-    ASSERT_EQ(kf_find_name("Camera01", &node), 0);
-    EXPECT_EQ(node, nullptr);
-    ASSERT_EQ(kf_find_name("Cam", &node), 0);
-    ASSERT_NE(node, nullptr);
-    EXPECT_EQ(node->type, WORLD_CAMERA);
-    ASSERT_EQ(kf_find_name("cam", &node), 0);  // case matters
-    EXPECT_EQ(node, nullptr);
-
-    // Ids in file order: material 0, mesh 1, camera 2, light 3.
-    ASSERT_EQ(kf_find_id(3, &node), 0);
-    ASSERT_NE(node, nullptr);
-    EXPECT_EQ(node->type, WORLD_LIGHT);
-    ASSERT_EQ(kf_find_id(4, &node), 0);
-    EXPECT_EQ(node, nullptr);
-
+    // Names match whole and by case; ids count in file order (material, mesh, camera, light).
+    const struct {
+        const char* name;
+        int32_t id;
+        uint32_t type;  // 0: none found
+    } cases[] = {{"Camera01", -1, 0},
+                 {"cam", -1, 0},
+                 {"Cam", -1, WORLD_CAMERA},
+                 {nullptr, 3, WORLD_LIGHT},
+                 {nullptr, 4, 0}};
+    for (const auto& c : cases) {
+        ASSERT_EQ(c.name ? kf_find_name(c.name, &node) : kf_find_id(c.id, &node), 0);
+        EXPECT_EQ(node ? node->type : 0u, c.type) << (c.name ? c.name : "") << c.id;
+    }
     std::string order;
     for (kf_find_first(WORLD_CAMERA | WORLD_LIGHT | WORLD_MATERIAL, &node); node;
          kf_find_next(WORLD_CAMERA | WORLD_LIGHT | WORLD_MATERIAL, &node))
