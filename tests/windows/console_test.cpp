@@ -385,8 +385,15 @@ int key_after(int ms, int argc, char** argv) {
     HWND window = nullptr;
     while (!window && WaitForSingleObject(process, 20) == WAIT_TIMEOUT)
       window = FindWindowA("VEK_GDI_WINDOWED", "KARST 3DEngine v2");
-    if (window && WaitForSingleObject(process, DWORD(ms)) == WAIT_TIMEOUT)
-      PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 1);
+    if (!window) {
+      std::fprintf(stderr, "key_after: the program ended before its window appeared\n");
+    } else if (WaitForSingleObject(process, DWORD(ms)) == WAIT_TIMEOUT) {
+      BOOL posted = PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 1);
+      std::fprintf(stderr, "key_after: Escape %s %d ms after the window appeared\n",
+                   posted ? "posted" : "NOT posted", ms);
+    } else {
+      std::fprintf(stderr, "key_after: the program ended before the key was due\n");
+    }
   });
   std::fprintf(stderr, "%s", child.output.c_str());
   return int(child.status);
