@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -289,11 +290,19 @@ Finished run(std::string command, const std::string& folder,
   CloseHandle(write_end);
   if (started) {
     if (while_running) while_running(process.hProcess);
+    // Reads what is there until the process has ended, never waiting on the pipe itself: a process
+    // the child started (Wine's desktop or services, started by whichever program first needs them)
+    // can inherit the pipe and hold it open long after the child has gone.
     char buffer[4096];
-    DWORD n;
-    while (ReadFile(read_end, buffer, sizeof buffer, &n, nullptr) && n)
-      result.output.append(buffer, n);
-    WaitForSingleObject(process.hProcess, INFINITE);
+    for (;;) {
+      bool ended = WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0;
+      DWORD available = 0, n = 0;
+      while (PeekNamedPipe(read_end, nullptr, 0, nullptr, &available, nullptr) && available &&
+             ReadFile(read_end, buffer, std::min<DWORD>(available, sizeof buffer), &n, nullptr) && n)
+        result.output.append(buffer, n);
+      if (ended) break;
+      WaitForSingleObject(process.hProcess, 20);
+    }
     GetExitCodeProcess(process.hProcess, &result.status);
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
