@@ -11,11 +11,12 @@ namespace music {
 constexpr uint16_t kDeviceFrames = 1024;  // one block: 23 ms
 constexpr int kDeviceChannels = 2;
 // Blocks queued between a fill and the speaker: when the output asks for a block, the oldest queued
-// one starts to be heard. SDL keeps two. waveOut keeps four: its refilling thread is woken less
+// one starts to be heard. SDL keeps two. waveOut keeps six: its refilling thread is woken less
 // promptly (Wine passes each block on through a thread of its own and a 10 ms timer), and with two
-// the device ran dry at start-up, each gap moving the rest of the music late.
+// the device ran dry at start-up, with four now and then for 50 to 150 ms mid-run, each gap moving
+// the rest of the music late.
 #ifdef _WIN32
-constexpr int kDeviceBlocks = 4;
+constexpr int kDeviceBlocks = 6;
 #else
 constexpr int kDeviceBlocks = 2;
 #endif

@@ -1,7 +1,11 @@
 # Sourced by the scripts that play into a sound server: start_pulse DIR starts a PulseAudio server
 # of its own with its runtime folder under DIR (one null sink, "heard", at PULSE_RATE, whose monitor
 # records what is played) and points PULSE_SERVER at it; PULSE_PID is its process. -n: no
-# configuration file, only the modules named here. As root PulseAudio warns and runs on.
+# configuration file, only the modules named here. As root PulseAudio warns and runs on. The sink
+# never rewinds: otherwise, when a stream that ran dry gets data again, the sink renders anew what it
+# had already rendered ahead, and the monitor, which has passed part of that on, records neither
+# pass faithfully. So the recording is what the sink played, once. The server's log (at level info:
+# each stream's format and latency) is DIR/server.log.
 # Returns 1, with the server's last words on standard output, when it cannot start.
 PULSE_RATE=48000
 start_pulse() {
@@ -9,7 +13,8 @@ start_pulse() {
   mkdir -p "$dir/run" "$dir/home"
   HOME=$dir/home XDG_RUNTIME_DIR=$dir/run PULSE_RUNTIME_PATH=$dir/run PULSE_STATE_PATH=$dir/home \
     pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --disable-shm=yes \
-    --log-target=stderr --load="module-null-sink sink_name=heard rate=$PULSE_RATE channels=2" \
+    --log-target=stderr --log-level=info \
+    --load="module-null-sink sink_name=heard rate=$PULSE_RATE channels=2 norewinds=1" \
     --load="module-native-protocol-unix auth-anonymous=1 socket=$dir/native" >"$dir/server.log" 2>&1 &
   PULSE_PID=$!
   printf 'autospawn = no\n' >"$dir/client.conf"

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -289,11 +290,19 @@ Finished run(std::string command, const std::string& folder,
   CloseHandle(write_end);
   if (started) {
     if (while_running) while_running(process.hProcess);
+    // Reads what is there until the process has ended, never waiting on the pipe itself: a process
+    // the child started (Wine's desktop or services, started by whichever program first needs them)
+    // can inherit the pipe and hold it open long after the child has gone.
     char buffer[4096];
-    DWORD n;
-    while (ReadFile(read_end, buffer, sizeof buffer, &n, nullptr) && n)
-      result.output.append(buffer, n);
-    WaitForSingleObject(process.hProcess, INFINITE);
+    for (;;) {
+      bool ended = WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0;
+      DWORD available = 0, n = 0;
+      while (PeekNamedPipe(read_end, nullptr, 0, nullptr, &available, nullptr) && available &&
+             ReadFile(read_end, buffer, std::min<DWORD>(available, sizeof buffer), &n, nullptr) && n)
+        result.output.append(buffer, n);
+      if (ended) break;
+      WaitForSingleObject(process.hProcess, 20);
+    }
     GetExitCodeProcess(process.hProcess, &result.status);
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
@@ -385,8 +394,15 @@ int key_after(int ms, int argc, char** argv) {
     HWND window = nullptr;
     while (!window && WaitForSingleObject(process, 20) == WAIT_TIMEOUT)
       window = FindWindowA("VEK_GDI_WINDOWED", "KARST 3DEngine v2");
-    if (window && WaitForSingleObject(process, DWORD(ms)) == WAIT_TIMEOUT)
-      PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 1);
+    if (!window) {
+      std::fprintf(stderr, "key_after: the program ended before its window appeared\n");
+    } else if (WaitForSingleObject(process, DWORD(ms)) == WAIT_TIMEOUT) {
+      BOOL posted = PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 1);
+      std::fprintf(stderr, "key_after: Escape %s %d ms after the window appeared\n",
+                   posted ? "posted" : "NOT posted", ms);
+    } else {
+      std::fprintf(stderr, "key_after: the program ended before the key was due\n");
+    }
   });
   std::fprintf(stderr, "%s", child.output.c_str());
   return int(child.status);
