@@ -31,6 +31,7 @@
 #include "intro/trace.h"
 #include "platform/platform.h"
 #include "render/frame.h"
+#include "tests/intro/frame_pair.h"
 
 namespace {
 
@@ -319,11 +320,7 @@ TEST(Scenes, NoLargeSurfaceOfTheHutTurnsBlackFromAnyCameraPosition) {
   platform::clock_reset();
   display::Console console;
   ASSERT_TRUE(console.open(320, 200, display::FUZZY32));
-  const display::Format argb(display::ARGB8888);
-  display::Surface first(&console.impl(), 320, 200, argb, display::MEMORY_SYSTEM);
-  display::Surface second(&console.impl(), 320, 200, argb, display::MEMORY_SYSTEM);
-  intro::current_surface = &first;
-  intro::previous_surface = &second;
+  FramePair frames(console);
   intro::SetHutSettings();
   intro::intro_abort = 0;
   render::ResetDrawStats();
@@ -336,7 +333,6 @@ TEST(Scenes, NoLargeSurfaceOfTheHutTurnsBlackFromAnyCameraPosition) {
   platform::set_event_pump(nullptr);
   recording = nullptr;
   console.close();
-  intro::current_surface = intro::previous_surface = nullptr;
   EXPECT_EQ(chdir(VEK_BINARY_DIR), 0);
 
   ASSERT_GT(run.black_patches.size(), 800u);

@@ -20,6 +20,7 @@
 #include "intro/screens.h"
 #include "intro/trace.h"
 #include "platform/platform.h"
+#include "tests/intro/frame_pair.h"
 #include "tests/intro/seams.h"
 
 namespace {
@@ -114,22 +115,17 @@ TEST_F(Run, PictureFramesThatWillNotLockAreShownUnchanged) {
   platform::clock_reset();
   display::Console console;
   ASSERT_TRUE(console.open(320, 200, display::FUZZY32));
-  const display::Format argb(display::ARGB8888);
-  display::Surface first(&console.impl(), 320, 200, argb, display::MEMORY_SYSTEM);
-  display::Surface second(&console.impl(), 320, 200, argb, display::MEMORY_SYSTEM);
-  for (display::Surface* s : {&first, &second}) {
+  FramePair frames(console);
+  for (display::Surface* s : {&frames.first, &frames.second}) {
     auto* pixels = static_cast<uint32_t*>(s->lock());
     ASSERT_TRUE(pixels);
     std::fill(pixels, pixels + 320 * 200, 0x00808080u);
     s->unlock();
   }
-  intro::current_surface = &first;
-  intro::previous_surface = &second;
-  seams::refused_lock = &first;
-  seams::also_refused_lock = &second;
+  seams::refused_lock = &frames.first;
+  seams::also_refused_lock = &frames.second;
   const uint32_t shown = display::headless::last_frame().count;
   intro::FinalFade();
-  intro::current_surface = intro::previous_surface = nullptr;
   // All 36 frames of the fade are shown, none darkened.
   const display::headless::Frame frame = display::headless::last_frame();
   EXPECT_EQ(frame.count - shown, 36u);

@@ -19,6 +19,7 @@
 #include "render/lights.h"
 #include "render/textures.h"
 #include "scene/kf.h"
+#include "tests/intro/frame_pair.h"
 #include "tests/intro/seams.h"
 #include "tests/scene/chunk_builder.h"
 
@@ -114,12 +115,8 @@ class SceneTest : public ::testing::Test {
     platform::clock_reset();
     display::Console console;
     ASSERT_TRUE(console.open(320, 200, display::FUZZY32));
-    const display::Format argb(display::ARGB8888);
-    display::Surface first(&console.impl(), 320, 200, argb, display::MEMORY_SYSTEM);
-    display::Surface second(&console.impl(), 320, 200, argb, display::MEMORY_SYSTEM);
-    intro::current_surface = &first;
-    intro::previous_surface = &second;
-    if (refuse_lock) seams::refused_lock = &first;
+    FramePair frames(console);
+    if (refuse_lock) seams::refused_lock = &frames.first;
     hut ? intro::SetHutSettings() : intro::SetTrainSettings();
     render::ResetDrawStats();
     intro::intro_abort = 0;
