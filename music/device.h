@@ -8,16 +8,21 @@
 
 namespace music {
 
-constexpr uint16_t kDeviceFrames = 1024;  // one block: 23 ms
 constexpr int kDeviceChannels = 2;
 // Blocks queued between a fill and the speaker: when the output asks for a block, the oldest queued
-// one starts to be heard. SDL keeps two. waveOut keeps six: its refilling thread is woken less
-// promptly (Wine passes each block on through a thread of its own and a 10 ms timer), and with two
-// the device ran dry at start-up, with four now and then for 50 to 150 ms mid-run, each gap moving
-// the rest of the music late.
+// one starts to be heard.
+// SDL keeps two, and its PulseAudio output asks the server to hold no more than one block: the block
+// is long (93 ms) so that a refilling thread kept from a processor for 40 ms on a busy machine, as
+// seen on two cores, does not let the server run dry, as it did with 23 ms blocks.
+// waveOut keeps six blocks of 23 ms: its refilling thread is woken less promptly (Wine passes each
+// block on through a thread of its own and a 10 ms timer), and with two the device ran dry at
+// start-up, with four now and then for 50 to 150 ms mid-run, each gap moving the rest of the music
+// late.
 #ifdef _WIN32
+constexpr uint16_t kDeviceFrames = 1024;
 constexpr int kDeviceBlocks = 6;
 #else
+constexpr uint16_t kDeviceFrames = 4096;
 constexpr int kDeviceBlocks = 2;
 #endif
 

@@ -23,7 +23,8 @@ namespace {
 constexpr int kChannels = kDeviceChannels;
 constexpr size_t kChunkFrames = 4096;     // clock-paced rendering goes in pieces of this size
 constexpr uint64_t kNever = UINT64_MAX;
-constexpr size_t kTickMarks = 16;
+constexpr size_t kTickMarks = 32;
+constexpr size_t kLevelFrames = 1024;  // music_level is the peak of the latest 23 ms
 
 // The module's nominal timing: one row is speed x 2.5 s / tempo = 5 x 2500 / 116 ms; 9 orders of
 // 64 rows, then back to order 3.
@@ -136,7 +137,7 @@ void produce(Player& p, int16_t* out, size_t frames) {
   }
   apply_slide(p, out, frames);
   uint32_t left = 0, right = 0;
-  for (size_t i = frames - std::min<size_t>(frames, kDeviceFrames); i < frames; ++i) {
+  for (size_t i = frames - std::min(frames, kLevelFrames); i < frames; ++i) {
     left = std::max<uint32_t>(left, std::abs(int(out[2 * i])));
     right = std::max<uint32_t>(right, std::abs(int(out[2 * i + 1])));
   }
