@@ -9,21 +9,24 @@
 namespace music {
 
 constexpr int kDeviceChannels = 2;
-// Blocks queued between a fill and the speaker: when the output asks for a block, the oldest queued
-// one starts to be heard.
-// SDL keeps two, and its PulseAudio output asks the server to hold no more than one block: the block
-// is long (93 ms) so that a refilling thread kept from a processor for 40 ms on a busy machine, as
-// seen on two cores, does not let the server run dry, as it did with 23 ms blocks.
-// waveOut keeps six blocks of 23 ms: its refilling thread is woken less promptly (Wine passes each
-// block on through a thread of its own and a 10 ms timer), and with two the device ran dry at
-// start-up, with four now and then for 50 to 150 ms mid-run, each gap moving the rest of the music
-// late.
+// kDeviceLatencyFrames: when the output asks for a block, the frame then heard lies this many frames
+// before the end of that block.
+// waveOut queues six blocks of 23 ms, and the oldest starts to be heard when the output asks for
+// another: its refilling thread is woken less promptly (Wine passes each block on through a thread
+// of its own and a 10 ms timer), and with two the device ran dry at start-up, with four now and then
+// for 50 to 150 ms mid-run, each gap moving the rest of the music late.
+// SDL's PulseAudio output asks the server to hold one block, and asks for the next block as soon as
+// the last one is written: the block is long (93 ms) so that a refilling thread kept from a
+// processor for 40 ms on a busy machine, as seen on two cores, does not let the server run dry, as
+// it did with 23 ms blocks. By then the server has passed on about half of the block it holds
+// (measured with scripts/av-offset), so the frame heard lies one and a half blocks back.
 #ifdef _WIN32
 constexpr uint16_t kDeviceFrames = 1024;
 constexpr int kDeviceBlocks = 6;
+constexpr uint32_t kDeviceLatencyFrames = kDeviceBlocks * kDeviceFrames;
 #else
 constexpr uint16_t kDeviceFrames = 4096;
-constexpr int kDeviceBlocks = 2;
+constexpr uint32_t kDeviceLatencyFrames = kDeviceFrames * 3 / 2;
 #endif
 
 // Called on the output's thread for each block: fill `frames` interleaved frames.

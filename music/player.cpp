@@ -66,9 +66,9 @@ struct Player {
   std::vector<int16_t> scratch;
 };
 
-// Between rendering and hearing lie at most kDeviceBlocks device buffers; the ring must still hold
-// the tick being heard at the shortest tick there is (tempo 255).
-static_assert(kTickMarks * (kSampleRate * 5 / 2 / 255) > kDeviceBlocks * kDeviceFrames,
+// Between rendering and hearing lie at most kDeviceLatencyFrames; the ring must still hold the tick
+// being heard at the shortest tick there is (tempo 255).
+static_assert(kTickMarks * (kSampleRate * 5 / 2 / 255) > kDeviceLatencyFrames,
               "tick ring too short for the device's latency");
 
 // Never destroyed: the output's thread may still run while the process exits.
@@ -160,12 +160,11 @@ void render_to(Player& p, uint32_t now) {
   }
 }
 
-// The frame the listener hears now. The output holds kDeviceBlocks blocks between the callback and
-// the speaker; the estimate moves on with the clock from the last callback but never past what exists.
+// The frame the listener hears now: kDeviceLatencyFrames before the end of the block the output last
+// asked for, moving on with the clock from then but never past what exists.
 uint64_t heard_frame(const Player& p, uint32_t now) {
   if (p.output != Output::Device) return frames_at(p, now);
-  uint64_t queued = uint64_t(kDeviceBlocks) * kDeviceFrames;
-  uint64_t oldest = p.callback_end > queued ? p.callback_end - queued : 0;
+  uint64_t oldest = p.callback_end > kDeviceLatencyFrames ? p.callback_end - kDeviceLatencyFrames : 0;
   int32_t since = std::max(0, static_cast<int32_t>(now - p.callback_ms));
   return std::min(p.callback_end, oldest + uint64_t(since) * kSampleRate / 1000);
 }
