@@ -25,6 +25,7 @@ constexpr size_t kChunkFrames = 4096;     // clock-paced rendering goes in piece
 constexpr uint64_t kNever = UINT64_MAX;
 constexpr size_t kTickMarks = 32;
 constexpr size_t kLevelFrames = 1024;  // music_level is the peak of the latest 23 ms
+constexpr int32_t kOutputLostMs = 1000;  // an output that asks for nothing this long has stopped
 
 // The module's nominal timing: one row is speed x 2.5 s / tempo = 5 x 2500 / 116 ms; 9 orders of
 // 64 rows, then back to order 3.
@@ -149,8 +150,18 @@ void produce(Player& p, int16_t* out, size_t frames) {
   if (p.tick_used == p.tick.size() / kChannels) next_tick(p, p.produced);
 }
 
+// An output that has stopped asking for blocks (its sound server went away, say) no longer paces
+// the music: the clock does from then on, silently, from the last frame the output took, so that
+// waits on the music's position and fades still end.
+void follow_clock_if_output_stopped(Player& p, uint32_t now) {
+  if (p.output != Output::Device || static_cast<int32_t>(now - p.callback_ms) < kOutputLostMs) return;
+  p.output = Output::Clock;
+  p.origin_ms = now - uint32_t(p.produced * 1000 / kSampleRate);
+}
+
 // Clock-paced output: renders every frame due by now.
 void render_to(Player& p, uint32_t now) {
+  follow_clock_if_output_stopped(p, now);
   if (p.output != Output::Clock) return;
   uint64_t due = frames_at(p, now);
   p.scratch.resize(kChunkFrames * kChannels);
@@ -382,7 +393,9 @@ void begin_slide(uint32_t ms) {
 bool slide_running() {
   Player& p = player();
   std::lock_guard<std::mutex> guard(p.lock);
-  return p.slide_start != kNever && heard_frame(p, platform::clock_ms()) < p.slide_end;
+  uint32_t now = platform::clock_ms();
+  render_to(p, now);
+  return p.slide_start != kNever && heard_frame(p, now) < p.slide_end;
 }
 
 }  // namespace music

@@ -1,7 +1,23 @@
 // The position on the virtual clock, with and without a module, and the player's failures.
 #include <cmath>
+#include <vector>
 
+#include "music/device.h"
 #include "tests/music/player_support.h"
+
+// When `held_output` is on, the player's output opens without a sound device and its fill is kept
+// in `held_fill` for the test to call; otherwise the real output opens.
+namespace {
+bool held_output = false;
+music::DeviceFill held_fill = nullptr;
+}  // namespace
+
+extern "C" bool __real__ZN5music11device_openEPFvPsmE(music::DeviceFill fill);
+extern "C" bool __wrap__ZN5music11device_openEPFvPsmE(music::DeviceFill fill) {
+  if (!held_output) return __real__ZN5music11device_openEPFvPsmE(fill);
+  held_fill = fill;
+  return true;
+}
 
 namespace {
 
@@ -115,6 +131,21 @@ TEST_F(Player, ADeviceRendersThroughTheCallback) {
   music::music_fade_wait();
   platform::sleep_ms(100);
   EXPECT_EQ(music::music_level(), 0u);
+}
+
+// An output that takes two blocks and then asks for no more (its sound server went away) holds the
+// music only for a moment: then the clock paces it, so that waits on the position and fades end.
+TEST_F(Player, AnOutputThatStopsAskingNoLongerHoldsUpTheMusic) {
+  held_output = true;
+  start_on_the_real_clock("none");
+  held_output = false;
+  ASSERT_TRUE(held_fill);
+  std::vector<int16_t> block(2 * music::kDeviceFrames);
+  for (int i = 0; i < 2; ++i) held_fill(block.data(), music::kDeviceFrames);
+  uint32_t later = music::position_of(0, 16);  // well past the two blocks' 186 ms
+  for (int i = 0; i < 1000 && music::music_position() < later; ++i) platform::sleep_ms(10);
+  ASSERT_GE(music::music_position(), later);
+  music::music_fade_wait();  // returns
 }
 
 TEST_F(Player, FreeingTwiceIsHarmless) {
