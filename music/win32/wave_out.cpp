@@ -1,8 +1,9 @@
 // The audio output through waveOut. kDeviceBlocks blocks are queued at a time, as the player's
-// estimate of what is being heard (kDeviceLatencyFrames) assumes; a thread refills each block as the device hands it back,
-// woken by the device's event. The device is held paused until all blocks are queued, so it starts
-// with its whole queue, and the thread runs at time-critical priority: the intro's own thread spins
-// while it waits for a deadline, in a process that DirectDraw raises to high priority.
+// estimate of what is being heard (kDeviceLatencyFrames) assumes; a thread refills each block as
+// the device hands it back, woken by the device's event. The device is held paused until all
+// blocks are queued, so it starts with its whole queue, and the thread runs at time-critical
+// priority: the intro's own thread spins while it waits for a deadline, in a process that
+// DirectDraw raises to high priority.
 #include <windows.h>
 // After windows.h, whose types it uses.
 #include <mmsystem.h>

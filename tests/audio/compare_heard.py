@@ -4,8 +4,8 @@
 The reference is the player's rendering on the virtual clock (a headless capture's audio.wav). The
 recording is raw signed 16-bit stereo from the sink's monitor, at the sink's rate. The recording is
 resampled to the reference's rate (band-limited, through the spectrum), the lag between the two is
-found by cross-correlation, to a part of a frame, and at that one lag the span of music is compared as a whole and in
-one-second windows. Sound that arrives late after a gap or early after a dropped buffer shifts the
+found by cross-correlation, to a part of a frame, and at that one lag the span of music is compared
+as a whole and in one-second windows. Sound that arrives late after a gap or early after a dropped buffer shifts the
 rest of the run against the reference, so every window must match at the same lag.
 
 Usage: compare_heard.py REFERENCE.wav RECORDING.raw RECORDING_RATE [--from S] [--to S] [--min R]
@@ -46,27 +46,18 @@ def correlation(a, b):
     return float((a * b).sum() / denominator) if denominator > 0 else 0.0
 
 
-def cross_correlation(reference, heard):
-    """The cross-correlation of `heard` with `reference` at every lag, lags below zero wrapped."""
+def best_lag(reference, heard):
+    """The lag (in frames, to a part of one) at which `heard` best matches `reference`:
+    heard[i + lag] ~ reference[i]. The whole frames come from the peak of the cross-correlation,
+    the part from the vertex of the parabola through the peak and its two neighbours."""
     n = 1 << int(np.ceil(np.log2(len(reference) + len(heard))))
     product = np.fft.rfft(heard, n) * np.conj(np.fft.rfft(reference, n))
-    return np.fft.irfft(product, n)
-
-
-def best_lag(reference, heard):
-    """The lag (in frames) at which `heard` best matches `reference`: heard[i + lag] ~ reference[i]."""
-    cross = cross_correlation(reference, heard)
-    lag = int(np.argmax(cross))
-    return lag if lag < len(cross) - len(reference) else lag - len(cross)
-
-
-def fraction_of_lag(reference, heard, lag):
-    """The part of a frame, within half a frame of `lag`, by which the match is best: the vertex of
-    the parabola through the cross-correlation at lag - 1, lag and lag + 1."""
-    cross = cross_correlation(reference, heard)
-    before, at, after = (cross[(lag + k) % len(cross)] for k in (-1, 0, 1))
+    cross = np.fft.irfft(product, n)
+    peak = int(np.argmax(cross))
+    before, at, after = cross[peak - 1], cross[peak], cross[(peak + 1) % n]
     curvature = before - 2 * at + after
-    return 0.0 if curvature >= 0 else float(np.clip(0.5 * (before - after) / curvature, -0.5, 0.5))
+    part = 0.0 if curvature >= 0 else float(np.clip(0.5 * (before - after) / curvature, -0.5, 0.5))
+    return (peak if peak < n - len(reference) else peak - n) + part
 
 
 def delay(signal, frames):
@@ -100,10 +91,11 @@ def main():
         print("compare_heard: FAILED: the recording is silent")
         return 1
     span = reference[first:last]
-    lag = best_lag(span.mean(axis=1), heard.mean(axis=1)) - first
+    exact = best_lag(span.mean(axis=1), heard.mean(axis=1)) - first
+    lag = int(round(exact))
     # The recording is rarely a whole number of frames off; half a frame apart, the treble of a
     # faithful recording would no longer match.
-    heard = delay(heard, -fraction_of_lag(span.mean(axis=1), heard.mean(axis=1), lag + first))
+    heard = delay(heard, lag - exact)
     if first + lag < 0 or last + lag > len(heard):
         print(f"compare_heard: FAILED: at the best lag ({lag / rate * 1000:.1f} ms) the recording "
               "does not cover the span compared")
